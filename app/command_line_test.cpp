@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -13,6 +14,9 @@ struct OptionCase {
   bool found;
   std::string value;
 };
+
+// Printed as its label, so test names stay readable in test listings.
+void PrintTo(const OptionCase& c, std::ostream* out) { *out << c.name; }
 
 class FindOptionTest : public ::testing::TestWithParam<OptionCase> {};
 

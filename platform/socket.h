@@ -74,6 +74,9 @@ long ReceiveDatagram(SocketHandle socket, void* buffer, size_t n, SocketAddress*
 // True when a datagram (possibly empty) is waiting; never blocks.
 bool DatagramWaiting(SocketHandle socket);
 
+// Two connected local stream sockets (for feeding a reader in tests and harnesses).
+bool CreateStreamPair(SocketHandle* first, SocketHandle* second);
+
 // Name to IPv4 address; false with the last socket error set (11001 and friends).
 bool ResolveHost(const std::string& name, uint32_t* networkOrderAddress);
 

@@ -243,6 +243,14 @@ bool DatagramWaiting(SocketHandle socket) {
   return ::poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN) != 0;
 }
 
+bool CreateStreamPair(SocketHandle* first, SocketHandle* second) {
+  int pair[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return Fail();
+  *first = pair[0];
+  *second = pair[1];
+  return true;
+}
+
 bool ResolveHost(const std::string& name, uint32_t* networkOrderAddress) {
   addrinfo hints{};
   hints.ai_family = AF_INET;

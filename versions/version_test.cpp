@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -17,6 +18,9 @@ struct VersionCase {
   const char* folder;
   uint64_t value;
 };
+
+// Printed as its label, so test names stay readable in test listings.
+void PrintTo(const VersionCase& c, std::ostream* out) { *out << c.text; }
 
 class VersionTextTest : public ::testing::TestWithParam<VersionCase> {};
 
