@@ -3,6 +3,7 @@
 
 #include <time.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace platform {
@@ -41,16 +42,18 @@ class SystemClock : public Clock {
   }
 };
 
-Clock* g_override = nullptr;
+// Read by every thread that waits; set by tests.
+std::atomic<Clock*> g_override{nullptr};
 
 }  // namespace
 
 Clock& CurrentClock() {
   static SystemClock systemClock;
-  return g_override != nullptr ? *g_override : systemClock;
+  Clock* chosen = g_override.load();
+  return chosen != nullptr ? *chosen : systemClock;
 }
 
-ScopedClockOverride::ScopedClockOverride(Clock* clock) : previous_(g_override) { g_override = clock; }
+ScopedClockOverride::ScopedClockOverride(Clock* clock) : previous_(g_override.exchange(clock)) {}
 ScopedClockOverride::~ScopedClockOverride() { g_override = previous_; }
 
 }  // namespace platform

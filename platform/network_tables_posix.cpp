@@ -8,6 +8,7 @@
 #include <net/if.h>
 #include <netinet/in.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,7 +78,7 @@ class SystemNetworkTables : public NetworkTables {
   bool warned_ = false;
 };
 
-NetworkTables* g_override = nullptr;
+std::atomic<NetworkTables*> g_override{nullptr};
 
 std::string Trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(' ');
@@ -132,12 +133,12 @@ bool ParseSubnetRows(const std::string& text, std::vector<AddressRow>* rows) {
 
 NetworkTables& CurrentNetworkTables() {
   static SystemNetworkTables systemTables;
-  return g_override != nullptr ? *g_override : systemTables;
+  NetworkTables* chosen = g_override.load();
+  return chosen != nullptr ? *chosen : systemTables;
 }
 
-ScopedNetworkTablesOverride::ScopedNetworkTablesOverride(NetworkTables* tables) : previous_(g_override) {
-  g_override = tables;
-}
+ScopedNetworkTablesOverride::ScopedNetworkTablesOverride(NetworkTables* tables)
+    : previous_(g_override.exchange(tables)) {}
 ScopedNetworkTablesOverride::~ScopedNetworkTablesOverride() { g_override = previous_; }
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -27,6 +29,7 @@ struct KnownAnswer {
   int blockLength;
   const char* cipherHex;
 };
+void PrintTo(const KnownAnswer& c, std::ostream* out) { *out << c.keyLength << "/" << c.blockLength; }
 
 const KnownAnswer kKnownAnswers[] = {
     {16, 16, "69c4e0d86a7b0430d8cdb78070b4c55a"},
