@@ -83,6 +83,13 @@ TEST_F(LogFileTest, UnwritableTargetIsSilent) {
   EXPECT_FALSE(fs::exists(inMissingFolder));
 }
 
+TEST_F(LogFileTest, ReadOnlyLogIsKept) {
+  std::ofstream(path_) << "earlier log";
+  fs::permissions(path_, fs::perms::owner_read);
+  WriteLogFile(path_, "Quorvex: 12-34-56", {"line"});
+  EXPECT_EQ(OnDisk(path_), "earlier log");
+}
+
 TEST_F(LogFileTest, StatusLineCarriesTheTimeOfDay) {
   CZkTime time;
   EXPECT_EQ(FormatStatusLine(time, "Running"), "07:03:09 Running");

@@ -2,8 +2,10 @@
 
 #include <memory>
 
+#include "local/zk_query.h"
 #include "local/zk_server.h"
 #include "platform/clock.h"
+#include "protocol/message.h"
 #include "protocol/message_codes.h"
 #include "tools/sim/simulated_system.h"
 
@@ -110,6 +112,56 @@ TEST_F(ConnectLocalTest, ASecondConnectClosesTheFirstConnection) {
   }, 2000));
   EXPECT_TRUE(sim_.Connections()[1].loggedIn);
   EXPECT_FALSE(sim_.Connections()[1].closed);
+}
+
+// Each fault of the sim on the version question, as the launcher's query sees it
+// after a good login.
+TEST_F(ConnectLocalTest, TheSimulatedFaultsAsTheQuerySeesThem) {
+  struct Case {
+    const char* what;
+    CodeSet SimFaults::*fault;
+    bool answered;
+    bool atOnce;  // decided well before the 5 s time-out
+    bool stillConnected;
+    int deferred;
+  };
+  const Case cases[] = {
+      {"silent", &SimFaults::silentOn, false, false, true, 0},
+      {"wrong code", &SimFaults::wrongCodeOn, false, true, true, 0},
+      {"broadcast before", &SimFaults::broadcastBefore, true, true, true, 1},
+      {"other id before", &SimFaults::otherIdBefore, true, true, true, 1},
+      {"byte at a time", &SimFaults::byteAtATime, true, true, true, 0},
+      {"close mid message", &SimFaults::closeMidMessage, false, true, false, 0},
+      {"oversize length", &SimFaults::oversizeLength, false, true, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CZkServer server;
+    theServer = &server;
+    server.SetPassword("secret");
+    SimConfig config;
+    (config.faults.*c.fault).codes.insert(message_codes::VersionQuery);
+    StartSim(config);
+    ASSERT_TRUE(server.ConnectLocal(kLoopback, sim_.Port(), 0));
+
+    platform::MovableClock clock;
+    platform::ScopedClockOverride useClock(&clock);
+    std::unique_ptr<CZkMSG> request = CZkMSG::Create(0, message_codes::VersionQuery, 0, true);
+    CZkQuery query;
+    CZkMSG* answer = nullptr;
+    const uint32_t start = clock.TickMs();
+    EXPECT_EQ(query.Ask(&answer, request.get()), c.answered);
+    EXPECT_EQ(ElapsedMs(start) < 1000u, c.atOnce);
+    if (c.answered) {
+      std::string version;
+      EXPECT_TRUE(answer->ReadString(&version));
+      EXPECT_EQ(version, config.versionText);
+    }
+    EXPECT_EQ(server.IsConnected(), c.stillConnected);
+    EXPECT_EQ(server.GetDeferredCount(), c.deferred);
+    sim_.Stop();
+  }
+  theServer = &server_;
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "local/stream_peer_test_util.h"
 #include "local/zk_server.h"
@@ -168,6 +170,67 @@ TEST_F(QueryTest, AClosedConnectionFailsAtOnceAndALostOneEndsTheWait) {
 
   EXPECT_FALSE(query.Ask(&answer, request.get()));
   EXPECT_LT(ElapsedMs(start), 1000u);
+}
+
+// Records the first int of every message delivered under its identifier.
+class RecordingSink : public CSocketSink {
+ public:
+  explicit RecordingSink(uint16_t id) : CSocketSink(id) {}
+  void OnMessage(CZkMSG* message) override {
+    int32_t marker = -1;
+    message->ReadInt(&marker);
+    markers.push_back(marker);
+  }
+  std::vector<int32_t> markers;
+};
+
+TEST_F(QueryTest, SetAsideMessagesAreLimitedInCountAndBytesDroppingTheOldest) {
+  struct Case {
+    const char* what;
+    int messages;
+    size_t payloadSize;
+    int32_t firstKept;
+  };
+  const Case cases[] = {
+      {"many small", CZkServer::kMaxDeferred + 1, 4, 1},
+      {"few of the largest", 3, CZkSocket::kMaxPayload, 1},
+  };
+  constexpr uint16_t kNobodysId = 0x100;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SocketPair pair;
+    CZkServer server;
+    theServer = &server;
+    server.GetSocket()->Adopt(pair.nearEnd);
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+      for (int32_t i = 0; i < c.messages; ++i) {
+        std::vector<uint8_t> payload = IntPayload(i);
+        payload.resize(c.payloadSize);
+        pair.Write(WireMessage(kNobodysId, VersionQuery + 1, payload));
+      }
+      written = true;
+    });
+    // Nobody waits for these, so every one of them is set aside.
+    int pumped = 2;
+    while (!written || pumped != 1) {
+      pumped = server.Pump(1, 50);
+      if (pumped == 0) break;
+    }
+    writer.join();
+    ASSERT_NE(pumped, 0);
+
+    RecordingSink sink(kNobodysId);
+    server.Register(&sink);
+    while (server.Pump(kNobodysId, 0) == 2) {
+    }
+    ASSERT_FALSE(sink.markers.empty());
+    EXPECT_EQ(sink.markers.front(), c.firstKept);
+    EXPECT_EQ(sink.markers.back(), c.messages - 1);
+    EXPECT_EQ(sink.markers.size(), static_cast<size_t>(c.messages - c.firstKept));
+    server.Unregister(&sink);
+    theServer = server_.get();
+  }
 }
 
 }  // namespace

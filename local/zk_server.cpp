@@ -11,7 +11,7 @@ CZkServer::CZkServer() : CSocketSink(0), socket_(new CZkSocket) { Register(this)
 CZkServer::~CZkServer() {
   socket_.reset();
   Unregister(this);
-  while (!deferred_.IsEmpty()) delete static_cast<CZkMSG*>(deferred_.RemoveHead());
+  while (!deferred_.IsEmpty()) delete TakeDeferred(deferred_.GetHeadPosition());
 }
 
 uint16_t CZkServer::NextQueryId() {
@@ -46,8 +46,20 @@ void CZkServer::Dispatch(CZkMSG* message) {
 
 void CZkServer::Defer(CZkMSG* message) {
   if (message == nullptr) return;
-  if (deferred_.GetCount() >= kMaxDeferred) delete static_cast<CZkMSG*>(deferred_.RemoveHead());
+  const int64_t size = message->GetWireSize();
+  while (!deferred_.IsEmpty() &&
+         (deferred_.GetCount() >= kMaxDeferred || deferredBytes_ + size > kMaxDeferredBytes)) {
+    delete TakeDeferred(deferred_.GetHeadPosition());
+  }
   deferred_.AddTail(message);
+  deferredBytes_ += size;
+}
+
+CZkMSG* CZkServer::TakeDeferred(CZkObList::Position position) {
+  CZkMSG* message = static_cast<CZkMSG*>(deferred_.GetAt(position));
+  deferred_.RemoveAt(position);
+  deferredBytes_ -= message->GetWireSize();
+  return message;
 }
 
 int CZkServer::Pump(uint16_t id, int timeoutMs) {
@@ -56,7 +68,7 @@ int CZkServer::Pump(uint16_t id, int timeoutMs) {
     CZkObList::Position current = position;
     CZkMSG* message = static_cast<CZkMSG*>(deferred_.GetNext(&position));
     if (message->GetQueryId() == id) {
-      deferred_.RemoveAt(current);
+      TakeDeferred(current);
       Dispatch(message);
       delete message;
       return 2;

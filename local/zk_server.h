@@ -20,9 +20,11 @@ class CZkServer : public CSocketSink {
   // Identifiers run 2, 3, ..., kLastQueryId, 1, 2, ...: 0 is the manager's own and
   // 0x7FFF marks messages addressed to every listener.
   static constexpr uint16_t kLastQueryId = 0x7FFE;
-  // Set-aside messages kept at most; the oldest go first. Systems announce things
-  // unasked, and a long run must not pile them up without end.
+  // Set-aside messages kept at most, by count and by bytes; the oldest go first.
+  // Systems announce things unasked, and a long run must not pile them up without
+  // end. The count alone would still let 256 messages of 2 MB each be kept.
   static constexpr int kMaxDeferred = 256;
+  static constexpr int64_t kMaxDeferredBytes = 2 * int64_t{CZkSocket::kBufferSize};
 
   CZkServer();
   ~CZkServer() override;
@@ -53,10 +55,12 @@ class CZkServer : public CSocketSink {
 
  private:
   void Defer(CZkMSG* message);
+  CZkMSG* TakeDeferred(CZkObList::Position position);
 
   std::unique_ptr<CZkSocket> socket_;
   CZkObList sinks_;
   CZkObList deferred_;  // owned CZkMSG*
+  int64_t deferredBytes_ = 0;  // wire sizes of the messages in deferred_
   uint16_t nextQueryId_ = 1;
   platform::SocketAddress target_;
   std::string password_;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include "local/stream_peer_test_util.h"
 
 namespace {
@@ -57,11 +59,23 @@ TEST_F(ZkSocketStreamTest, AMessageSplitOverManyReadsIsReadyOnlyWithItsLastByte)
   EXPECT_EQ(ReceiveUntilSettled(), ReceiveMessageReady);
 }
 
-TEST_F(ZkSocketStreamTest, LengthLimits) {
-  // The largest announcement that fits is waited for.
-  pair_.Write(WireMessage(1, 15, {}, 1999991));
+TEST_F(ZkSocketStreamTest, TheLargestMessageIsWaitedForAndHandedOutWhole) {
+  const std::vector<uint8_t> largest = WireMessage(1, 15, std::vector<uint8_t>(CZkSocket::kMaxPayload, 0x5A));
+  pair_.Write(std::vector<uint8_t>(largest.begin(), largest.begin() + 8));
   EXPECT_EQ(socket_.Receive(200), ReceiveMore);
   EXPECT_EQ(socket_.Receive(20), ReceiveNothing);
+  ASSERT_TRUE(socket_.IsOpen());
+
+  // It fills the buffer to its last byte but one.
+  std::thread writer([&] { pair_.Write(std::vector<uint8_t>(largest.begin() + 8, largest.end())); });
+  const ReceiveResult result = ReceiveUntilSettled();
+  writer.join();
+  ASSERT_EQ(result, ReceiveMessageReady);
+  EXPECT_EQ(socket_.GetFill(), 1999999);
+  const uint8_t* message = socket_.TakeMessage();
+  EXPECT_EQ(message[1999998], 0x5A);
+  socket_.Consume(message, 1999999);
+  EXPECT_EQ(socket_.GetFill(), 0);
   EXPECT_TRUE(socket_.IsOpen());
 }
 

@@ -19,6 +19,8 @@ enum class FileOpenMode {
 
 // `exclusive`: no other opener may share the file while it is open (the
 // launcher's "no sharing"); a file held that way by someone else fails to open.
+// An existing file without any write permission is read-only: the two writing
+// modes refuse it, for root as for everyone else.
 FileHandle OpenFile(const std::string& path, FileOpenMode mode, bool exclusive);
 void CloseFile(FileHandle file);
 
@@ -39,6 +41,20 @@ bool PathExists(const std::string& path);
 enum class CreateFolderResult { kCreated, kAlreadyExists, kFailed };
 // Creates one folder; missing parents are not made.
 CreateFolderResult CreateFolder(const std::string& path);
+
+// Makes GetProgramFolder() answer `folder` while it lives, so a test can give the
+// launcher a folder of its own without copying executables around.
+class ScopedProgramFolderOverride {
+ public:
+  explicit ScopedProgramFolderOverride(const std::string& folder);
+  ~ScopedProgramFolderOverride();
+  ScopedProgramFolderOverride(const ScopedProgramFolderOverride&) = delete;
+  ScopedProgramFolderOverride& operator=(const ScopedProgramFolderOverride&) = delete;
+
+ private:
+  std::string previous_;
+  bool hadPrevious_;
+};
 
 }  // namespace platform
 

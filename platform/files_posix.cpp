@@ -27,14 +27,25 @@ int OpenFlags(FileOpenMode mode) {
   return O_RDONLY;
 }
 
+// An existing file that nobody may write. Root could open it for writing anyway;
+// it is left alone for every user, so a read-only log or LOGIN.DAT is never
+// replaced. A file we are about to create does not count, whatever the umask.
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
 }  // namespace
 
 FileHandle OpenFile(const std::string& path, FileOpenMode mode, bool exclusive) {
+  if (mode != FileOpenMode::kReadExisting && IsReadOnlyFile(path)) return kInvalidFile;
   // Truncation waits until the lock is ours, so a file held by another opener is
   // not emptied under it.
   const bool truncate = mode == FileOpenMode::kCreateTruncate;
   const int flags = (OpenFlags(mode) & ~(truncate ? O_TRUNC : 0)) | O_CLOEXEC;
-  const int fd = ::open(path.c_str(), flags, 0644);
+  // Private to the user: LOGIN.DAT holds a password in plain text.
+  const int fd = ::open(path.c_str(), flags, 0600);
   if (fd < 0) return kInvalidFile;
   struct stat info {};
   if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
@@ -113,9 +124,27 @@ CreateFolderResult CreateFolder(const std::string& path) {
   return errno == EEXIST ? CreateFolderResult::kAlreadyExists : CreateFolderResult::kFailed;
 }
 
+namespace {
+
+std::string* g_programFolder = nullptr;
+
+}  // namespace
+
+ScopedProgramFolderOverride::ScopedProgramFolderOverride(const std::string& folder)
+    : previous_(g_programFolder != nullptr ? *g_programFolder : std::string()), hadPrevious_(g_programFolder != nullptr) {
+  delete g_programFolder;
+  g_programFolder = new std::string(folder);
+}
+
+ScopedProgramFolderOverride::~ScopedProgramFolderOverride() {
+  delete g_programFolder;
+  g_programFolder = hadPrevious_ ? new std::string(previous_) : nullptr;
+}
+
 }  // namespace platform
 
 std::string GetProgramFolder() {
+  if (platform::g_programFolder != nullptr) return *platform::g_programFolder;
   char path[4096];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
   if (length <= 0) return std::string();

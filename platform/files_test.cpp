@@ -67,6 +67,19 @@ TEST_F(FilesTest, AnExclusiveOpenRefusesASecondExclusiveOpenAndIsNotEmptiedByIt)
   platform::CloseFile(again);
 }
 
+// Root may write anything; a file without write permission must still be left
+// alone, by either writing mode, and stay readable.
+TEST_F(FilesTest, AReadOnlyFileIsNotOpenedForWriting) {
+  std::ofstream(Path("ro")) << "kept";
+  fs::permissions(Path("ro"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_EQ(platform::OpenFile(Path("ro"), platform::FileOpenMode::kCreateTruncate, true), platform::kInvalidFile);
+  EXPECT_EQ(platform::OpenFile(Path("ro"), platform::FileOpenMode::kOpenAppend, false), platform::kInvalidFile);
+  platform::FileHandle file = platform::OpenFile(Path("ro"), platform::FileOpenMode::kReadExisting, true);
+  ASSERT_NE(file, platform::kInvalidFile);
+  EXPECT_EQ(ReadAll(file), "kept");
+  platform::CloseFile(file);
+}
+
 TEST_F(FilesTest, AFolderIsNotOpenedAsAFile) {
   fs::create_directory(Path("dir"));
   EXPECT_EQ(platform::OpenFile(Path("dir"), platform::FileOpenMode::kReadExisting, false), platform::kInvalidFile);

@@ -67,6 +67,9 @@ SocketHandle ListenTcp(const SocketAddress& address, int backlog, SocketAddress*
 SocketHandle Accept(SocketHandle listener, SocketAddress* peer);
 bool BindUdp(SocketHandle socket, const SocketAddress& address);
 bool LocalAddress(SocketHandle socket, SocketAddress* address);
+// True when the descriptor is a stream socket with a peer: what a client checks
+// before it trusts a handle number it was given.
+bool IsConnectedStream(SocketHandle socket);
 
 // Datagrams. ReceiveDatagram takes exactly one datagram, also an empty one.
 long SendDatagram(SocketHandle socket, const void* bytes, size_t n, const SocketAddress& to);

@@ -213,6 +213,16 @@ bool LocalAddress(SocketHandle socket, SocketAddress* address) {
   return true;
 }
 
+bool IsConnectedStream(SocketHandle socket) {
+  int type = 0;
+  socklen_t length = sizeof type;
+  if (getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &length) != 0) return Fail();
+  sockaddr_storage peer{};
+  socklen_t peerLength = sizeof peer;
+  if (getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) return Fail();
+  return type == SOCK_STREAM;
+}
+
 long SendDatagram(SocketHandle socket, const void* bytes, size_t n, const SocketAddress& to) {
   const sockaddr_in target = ToSockaddr(to);
   ssize_t result;

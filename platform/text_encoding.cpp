@@ -13,6 +13,38 @@ size_t SequenceLength(unsigned char lead) {
   return 0;
 }
 
+// Code points of bytes 0x80-0x9F; the five positions Windows leaves unassigned
+// keep their Latin-1 control code, so every byte survives a round trip.
+constexpr unsigned kHighPunctuation[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+unsigned CodePointOf(unsigned char byte) { return byte >= 0x80 && byte < 0xA0 ? kHighPunctuation[byte - 0x80] : byte; }
+
+// The byte for a code point, or '?' when it has none.
+char ByteOf(unsigned codePoint) {
+  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) return static_cast<char>(codePoint);
+  for (unsigned i = 0; i < 32; ++i) {
+    if (kHighPunctuation[i] == codePoint) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+void AppendUtf8(unsigned codePoint, std::string* out) {
+  if (codePoint < 0x80) {
+    *out += static_cast<char>(codePoint);
+  } else if (codePoint < 0x800) {
+    *out += static_cast<char>(0xC0 | (codePoint >> 6));
+    *out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else {
+    *out += static_cast<char>(0xE0 | (codePoint >> 12));
+    *out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  }
+}
+
 }  // namespace
 
 std::string Utf8ToLatin1(const std::string& utf8) {
@@ -29,15 +61,12 @@ std::string Utf8ToLatin1(const std::string& utf8) {
       ++i;
       continue;
     }
-    if (length == 1) {
-      out += static_cast<char>(lead);
-    } else if (length == 2) {
-      const unsigned codePoint = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
-      // Overlong forms of ASCII (C0, C1) are not characters of their own.
-      out += codePoint >= 0x80 && codePoint <= 0xFF ? static_cast<char>(codePoint) : '?';
-    } else {
-      out += '?';
-    }
+    unsigned codePoint = length == 1 ? lead : lead & (0xFFu >> (length + 1));
+    for (size_t k = 1; k < length; ++k) codePoint = (codePoint << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+    // Overlong forms (an ASCII character in two bytes and the like) are not characters of their own.
+    const bool overlong = (length == 2 && codePoint < 0x80) || (length == 3 && codePoint < 0x800) ||
+                          (length == 4 && codePoint < 0x10000);
+    out += overlong ? '?' : ByteOf(codePoint);
     i += length;
   }
   return out;
@@ -46,15 +75,7 @@ std::string Utf8ToLatin1(const std::string& utf8) {
 std::string Latin1ToUtf8(const std::string& latin1) {
   std::string out;
   out.reserve(latin1.size());
-  for (char c : latin1) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (byte >> 6));
-      out += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
+  for (char c : latin1) AppendUtf8(CodePointOf(static_cast<unsigned char>(c)), &out);
   return out;
 }
 

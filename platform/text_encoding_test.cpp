@@ -16,7 +16,9 @@ TEST(TextEncodingTest, WhatLatin1CannotHoldBecomesAQuestionMark) {
     const char* utf8;
     const char* latin1;
   } cases[] = {
-      {"Pool \xE2\x82\xAC", "Pool ?"},     // euro sign, three bytes
+      {"Pool \xE2\x82\xAC", "Pool \x80"},  // euro sign: the Windows position
+      {"X\xE2\x80\x99s", "X\x92s"},        // curly apostrophe
+      {"\xE2\x82\xB9", "?"},                // rupee sign: no byte for it
       {"a\xF0\x9F\x8C\x8A" "b", "a?b"},    // four-byte sequence
       {"x\xC3", "x?"},                     // cut short
       {"\xC0\x80", "?"},                   // overlong NUL

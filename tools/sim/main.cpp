@@ -18,6 +18,12 @@ void LogRequest(const ReceivedRequest& request) {
             << request.queryId << " length " << request.payload.size() << std::endl;
 }
 
+void LogDatagram(const ReceivedDatagram& datagram) {
+  std::cerr << "tidewatcher-sim: datagram from " << FormatIPv4(datagram.from.address) << ":"
+            << platform::HostPort(datagram.from) << " length " << datagram.bytes.size()
+            << (datagram.heardOnSecond ? " (second address)" : "") << std::endl;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,13 +48,21 @@ int main(int argc, char** argv) {
     return 1;
   }
   SimulatedSystem system;
-  if (options.log) system.SetRequestObserver(LogRequest);
+  if (options.log) {
+    system.SetRequestObserver(LogRequest);
+    system.SetDatagramObserver(LogDatagram);
+  }
   if (!system.Start(options.config)) {
     std::cerr << "tidewatcher-sim: " << system.Error() << std::endl;
     return 1;
   }
   std::cout << "tidewatcher-sim: protocol service on " << FormatIPv4(system.Address()) << ":" << system.Port()
             << std::endl;
+  if (options.config.discovery.enabled) {
+    std::cout << "tidewatcher-sim: discovery answers on UDP " << FormatIPv4(system.Address()) << ":"
+              << kAdapterUdpPort << std::endl;
+  }
+  if (options.config.holdGatewayMutex) std::cout << "tidewatcher-sim: holding GatewayMutex" << std::endl;
   platform::WaitForTerminationSignal();
   system.Stop();
   return 0;

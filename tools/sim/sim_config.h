@@ -1,7 +1,8 @@
 // What the simulated pool system says and how it misbehaves. One SimConfig fixes
 // every answer of the protocol service (system name, password, version, the
-// controller configuration record and its name tables) and the faults it injects,
-// so a test states the whole system it talks to in one place.
+// controller configuration record and its name tables), of the adapter's UDP side
+// (discovery answers) and the faults they inject, so a test states the whole
+// system it talks to in one place.
 //
 // Fault sets are keyed on the code of the REQUEST the client sent: 12562 in a set
 // means CustomNamesQuery, never the StandardNamesAnswer that shares the number.
@@ -80,6 +81,35 @@ struct SimNamedValue {
   std::string name;
 };
 
+// What the adapter's UDP side sends for a DiscoveryRequest in place of its answer.
+enum class DiscoveryFault {
+  kNone,
+  kWrongLength39,  // the answer without its last byte
+  kWrongLength41,  // the answer and one byte more
+  kEmpty,          // an empty datagram
+  kType5,          // the answer with gateway type 5
+  kFullName,       // the name field filled to all 28 bytes, no terminating NUL
+};
+
+// The adapter's UDP side on port 1444 of the bind address.
+struct SimDiscovery {
+  bool enabled = false;
+  // Also hear requests sent to this address (network order; 0 = nowhere else), as
+  // an adapter hears its subnet's broadcast address. Answers still leave from the
+  // bind address.
+  uint32_t alsoHearOn = 0;
+  // The announced name; empty = the system name. Longer than 27 bytes is cut to 27
+  // and NUL-terminated, unless the full-name fault fills the field.
+  std::string name;
+  // The announced TCP port; -1 = the protocol service's real port.
+  int32_t port = -1;
+  uint8_t gatewayType = 1;
+  uint8_t gatewaySubtype = 0;
+  DiscoveryFault fault = DiscoveryFault::kNone;
+  // After the faulty datagram, send the proper answer as well.
+  bool answerAfterFault = false;
+};
+
 struct SimConfig {
   // Where the protocol service listens, and only there: address in network byte
   // order, port in host order, 0 = any free port (SimulatedSystem::Port reports it).
@@ -126,6 +156,11 @@ struct SimConfig {
   std::array<std::vector<uint8_t>, 10> byteArrays = DefaultByteArrays();
 
   SimFaults faults;
+
+  SimDiscovery discovery;
+  // Play the gateway program on this computer: hold "GatewayMutex" while running.
+  // Such a gateway serves at 127.0.0.1 port 80 (bindAddress and port).
+  bool holdGatewayMutex = false;
 
   // Entries named by standard name 0 and 1, by the first custom name (index =
   // the 60 default standard names) and by nothing ("None").

@@ -63,6 +63,24 @@ bool ParseByteArraySizes(const std::string& text, SimConfig* config) {
   return true;
 }
 
+bool ParseDiscoveryFault(const std::string& text, DiscoveryFault* fault) {
+  static const struct {
+    const char* name;
+    DiscoveryFault fault;
+  } kFaults[] = {{"wrong-length-39", DiscoveryFault::kWrongLength39},
+                 {"wrong-length-41", DiscoveryFault::kWrongLength41},
+                 {"empty", DiscoveryFault::kEmpty},
+                 {"type5", DiscoveryFault::kType5},
+                 {"full-name", DiscoveryFault::kFullName}};
+  for (const auto& known : kFaults) {
+    if (text == known.name) {
+      *fault = known.fault;
+      return true;
+    }
+  }
+  return false;
+}
+
 bool ParseNamedValue(const std::string& text, SimNamedValue* named) {
   const size_t equals = text.find('=');
   if (equals == std::string::npos) return false;
@@ -72,6 +90,7 @@ bool ParseNamedValue(const std::string& text, SimNamedValue* named) {
 
 SimConfig& Config(ParseState& state) { return state.options.config; }
 SimFaults& Faults(ParseState& state) { return state.options.config.faults; }
+SimDiscovery& Discovery(ParseState& state) { return state.options.config.discovery; }
 std::string Text(const std::string& value) { return platform::Utf8ToLatin1(value); }
 
 const OptionDef kOptions[] = {
@@ -163,7 +182,29 @@ const OptionDef kOptions[] = {
      }},
     {"--oversize-byte-array", "N", "fault: byte array N (0-9) announces 1001 bytes",
      [](ParseState& s, const std::string& v) { return ParseNumber(v, 0, 9, &Faults(s).oversizeByteArrayIndex); }},
-    {"--log", nullptr, "print every request received to standard error",
+    {"--discovery", nullptr, "answer DiscoveryRequests on UDP port 1444 of the bind address (the default)",
+     [](ParseState& s, const std::string&) { return Discovery(s).enabled = true, true; }},
+    {"--no-discovery", nullptr, "no UDP side at all",
+     [](ParseState& s, const std::string&) { return Discovery(s).enabled = false, true; }},
+    {"--discovery-name", "TEXT", "name in the discovery answer (default: the system name)",
+     [](ParseState& s, const std::string& v) { return Discovery(s).name = Text(v), true; }},
+    {"--discovery-port", "N", "TCP port in the discovery answer (default: the port really listened on)",
+     [](ParseState& s, const std::string& v) { return ParseNumber(v, 0, 65535, &Discovery(s).port); }},
+    {"--gateway-type", "N", "gateway type in the discovery answer (default 1)",
+     [](ParseState& s, const std::string& v) { return ParseNumber(v, 0, 255, &Discovery(s).gatewayType); }},
+    {"--gateway-subtype", "N", "gateway subtype in the discovery answer (default 0)",
+     [](ParseState& s, const std::string& v) { return ParseNumber(v, 0, 255, &Discovery(s).gatewaySubtype); }},
+    {"--discovery-also-on", "ADDRESS", "also hear requests sent to this address (a subnet broadcast address)",
+     [](ParseState& s, const std::string& v) { return platform::ParseDottedQuad(v, &Discovery(s).alsoHearOn); }},
+    {"--discovery-fault", "KIND", "fault: send this instead of the discovery answer: wrong-length-39,\n"
+     "wrong-length-41, empty, type5 (gateway type 5) or full-name (28 bytes, no NUL)",
+     [](ParseState& s, const std::string& v) { return ParseDiscoveryFault(v, &Discovery(s).fault); }},
+    {"--discovery-fault-then-answer", nullptr, "after the faulty datagram, send the proper answer too",
+     [](ParseState& s, const std::string&) { return Discovery(s).answerAfterFault = true, true; }},
+    {"--gateway-mutex", nullptr, "hold \"GatewayMutex\" while running, as the gateway program on this computer\n"
+     "(which serves at 127.0.0.1 port 80, the defaults of --bind and --port)",
+     [](ParseState& s, const std::string&) { return Config(s).holdGatewayMutex = true, true; }},
+    {"--log", nullptr, "print every request and datagram received to standard error",
      [](ParseState& s, const std::string&) { return s.options.log = true, true; }},
     {"--help", nullptr, "show this help and exit",
      [](ParseState& s, const std::string&) { return s.options.help = true, true; }},
@@ -182,6 +223,7 @@ const OptionDef* FindOption(const std::string& name) {
 
 bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options, std::string* error) {
   options->config.port = kDefaultSimPort;
+  options->config.discovery.enabled = true;
   ParseState state{*options};
   for (size_t i = 0; i < args.size(); ++i) {
     const size_t equals = args[i].find('=');
@@ -213,13 +255,20 @@ std::string SimUsage() {
   std::string text =
       "usage: tidewatcher-sim [OPTION]...\n"
       "A simulated pool system: the protocol service (challenge, login, version, system name,\n"
-      "controller configuration) on one TCP address, with fault injection. Runs until\n"
+      "controller configuration) on one TCP address, and the protocol adapter's discovery\n"
+      "answers on UDP port 1444 of the same address, with fault injection. Runs until\n"
       "SIGINT or SIGTERM. CODE is a request code, e.g. 14 ChallengeQuery, 27 LoginQuery,\n"
-      "8058 SystemNameQuery, 8120 VersionQuery, 12510, 12532, 12558, 12561, 12562, 12566.\n\n";
+      "8058 SystemNameQuery, 8120 VersionQuery, 12510, 12532, 12558, 12561, 12562, 12566.\n"
+      "Bind 0.0.0.0 only inside a network namespace of its own: the sim then hears broadcasts.\n\n";
   for (const OptionDef& option : kOptions) {
     std::string left = std::string("  ") + option.name + (option.valueName ? std::string(" ") + option.valueName : "");
     if (left.size() < 34) left.resize(34, ' ');
-    text += left + " " + option.help + "\n";
+    std::string help = option.help;
+    // A help text of two lines continues under its first.
+    for (size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1)) {
+      help.insert(at + 1, std::string(35, ' '));
+    }
+    text += left + " " + help + "\n";
   }
   return text;
 }

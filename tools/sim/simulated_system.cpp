@@ -18,6 +18,7 @@ constexpr auto kByteSpacing = std::chrono::milliseconds(1);
 // that failed (descriptors exhausted).
 constexpr auto kRetryPause = std::chrono::milliseconds(1);
 constexpr auto kAcceptRetryPause = std::chrono::milliseconds(10);
+constexpr char kGatewayMutexName[] = "GatewayMutex";
 
 std::string ListenError(const SimConfig& config) {
   const int code = platform::LastSocketErrorCode();
@@ -30,6 +31,11 @@ std::string ListenError(const SimConfig& config) {
 void SimulatedSystem::SetRequestObserver(std::function<void(const ReceivedRequest&)> observer) {
   std::lock_guard<std::mutex> lock(observerMutex_);
   observer_ = std::move(observer);
+}
+
+void SimulatedSystem::SetDatagramObserver(std::function<void(const ReceivedDatagram&)> observer) {
+  std::lock_guard<std::mutex> lock(observerMutex_);
+  datagramObserver_ = std::move(observer);
 }
 
 bool SimulatedSystem::Start(const SimConfig& config) {
@@ -50,14 +56,56 @@ bool SimulatedSystem::Start(const SimConfig& config) {
   }
   port_ = platform::HostPort(bound);
   error_.clear();
+  if (!StartGatewayAndAdapter()) {
+    platform::CloseSocket(listener_);
+    listener_ = platform::kInvalidSocket;
+    return false;
+  }
   stopping_ = false;
   running_ = true;
   acceptor_ = std::thread(&SimulatedSystem::AcceptLoop, this);
   return true;
 }
 
+// The gateway's mutex and the adapter's UDP side, as the config asks; false with
+// Error() set, and neither of them left behind, when one cannot be had.
+bool SimulatedSystem::StartGatewayAndAdapter() {
+  if (config_.holdGatewayMutex && !gatewayMutex_.Acquire(kGatewayMutexName)) {
+    error_ = std::string("cannot hold ") + kGatewayMutexName + " at " + platform::NamedMutexPath(kGatewayMutexName) +
+             ": another program holds it, or the lock file is not ours";
+    return false;
+  }
+  if (!config_.discovery.enabled) return true;
+  responder_ = std::make_unique<AdapterResponder>(config_, port_, config_.bindAddress);
+  const bool started = udp_.Start(
+      config_.bindAddress, kAdapterUdpPort, config_.discovery.alsoHearOn,
+      [this](const platform::SocketAddress& from, bool second, const UdpService::Bytes& bytes) {
+        return OnDatagram(from, second, bytes);
+      },
+      [this](size_t sent) { Update([&](SimRecord& record) { record.datagramsSent += sent; }); }, &error_);
+  if (!started) gatewayMutex_.Release();
+  return started;
+}
+
+// Records the datagram before answering it, like the requests of the TCP side.
+std::vector<UdpService::Bytes> SimulatedSystem::OnDatagram(const platform::SocketAddress& from, bool heardOnSecond,
+                                                           const UdpService::Bytes& bytes) {
+  ReceivedDatagram received;
+  received.from = from;
+  received.heardOnSecond = heardOnSecond;
+  received.bytes = bytes;
+  {
+    std::lock_guard<std::mutex> lock(observerMutex_);
+    if (datagramObserver_) datagramObserver_(received);
+  }
+  Update([&](SimRecord& record) { record.datagrams.push_back(std::move(received)); });
+  return responder_->Reply(bytes);
+}
+
 void SimulatedSystem::Stop() {
   if (!running_) return;
+  udp_.Stop();
+  gatewayMutex_.Release();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -252,6 +300,8 @@ std::vector<ReceivedRequest> SimulatedSystem::RequestsWithCode(uint16_t code) co
 
 std::vector<ConnectionRecord> SimulatedSystem::Connections() const { return Record().connections; }
 
+std::vector<ReceivedDatagram> SimulatedSystem::Datagrams() const { return Record().datagrams; }
+
 size_t SimulatedSystem::ConnectionCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return record_.connections.size();
@@ -264,4 +314,8 @@ bool SimulatedSystem::WaitUntil(const std::function<bool(const SimRecord&)>& con
 
 bool SimulatedSystem::WaitForRequests(size_t count, int timeoutMs) const {
   return WaitUntil([count](const SimRecord& record) { return record.requests.size() >= count; }, timeoutMs);
+}
+
+bool SimulatedSystem::WaitForDatagramsSent(size_t count, int timeoutMs) const {
+  return WaitUntil([count](const SimRecord& record) { return record.datagramsSent >= count; }, timeoutMs);
 }

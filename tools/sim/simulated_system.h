@@ -2,18 +2,23 @@
 // and port of a SimConfig, answering the launcher's requests (challenge, login,
 // version, system name, controller configuration) with the configured content and
 // faults. It runs on threads of its own, inside a test or as tidewatcher-sim.
+// With SimConfig::discovery enabled it also plays the protocol adapter's UDP side
+// on port 1444 of the same address (udp_service.h, adapter_responder.h); with
+// holdGatewayMutex it holds "GatewayMutex" while it runs, as the gateway program on
+// this computer does.
 //
 // One thread accepts; each connection is served by a thread of its own that blocks
 // in its receive. Stop() wakes every one of them by shutting down the receiving
 // side of their sockets, so it returns promptly even with clients connected. The
-// sim never reads the platform clock (it waits in blocking calls and standard
-// sleeps), so a test may move its own clock while the sim runs.
+// sim never reads the platform clock while it serves (it waits in blocking calls
+// and standard sleeps), so a test may move its own clock while the sim runs.
 //
 // Everything received is recorded, in arrival order, before it is answered: a test
-// that has read an answer can rely on the request being in Requests().
+// that has read an answer can rely on the request being in Requests(). Datagrams
+// too; SimRecord::datagramsSent counts the replies once they have gone out.
 //
-// The sim sends only on connections clients opened to it and listens only where
-// the config says.
+// The sim sends only on connections clients opened to it and to the senders of
+// datagrams it received, and listens only where the config says.
 #pragma once
 
 #include <atomic>
@@ -29,13 +34,16 @@
 #include <thread>
 #include <vector>
 
+#include "platform/named_mutex.h"
 #include "platform/socket.h"
 #include "protocol/message.h"
+#include "tools/sim/adapter_responder.h"
 #include "tools/sim/login_request.h"
 #include "tools/sim/request_stream.h"
 #include "tools/sim/sim_config.h"
 #include "tools/sim/sim_session.h"
 #include "tools/sim/transmission.h"
+#include "tools/sim/udp_service.h"
 
 struct ReceivedRequest {
   size_t connection = 0;  // index into SimRecord::connections
@@ -55,9 +63,18 @@ struct ConnectionRecord {
   bool closedByClient = false;     // the client closed first (not the sim nor Stop)
 };
 
+// One datagram that reached the adapter's UDP side.
+struct ReceivedDatagram {
+  platform::SocketAddress from;
+  bool heardOnSecond = false;  // sent to SimDiscovery::alsoHearOn, not the bind address
+  std::vector<uint8_t> bytes;
+};
+
 struct SimRecord {
   std::vector<ConnectionRecord> connections;  // in accept order
   std::vector<ReceivedRequest> requests;      // in arrival order, all connections
+  std::vector<ReceivedDatagram> datagrams;    // in arrival order
+  size_t datagramsSent = 0;                   // replies that have gone out
 };
 
 class SimulatedSystem {
@@ -70,9 +87,12 @@ class SimulatedSystem {
   // Called on a connection's thread for every request, before it is answered;
   // calls are serialised. Set it before Start.
   void SetRequestObserver(std::function<void(const ReceivedRequest&)> observer);
+  // The same for every datagram of the UDP side, on its thread.
+  void SetDatagramObserver(std::function<void(const ReceivedDatagram&)> observer);
 
   // Listens and starts serving; the record starts empty. False, with Error() set,
-  // when the address cannot be bound or the sim already runs.
+  // when an address cannot be bound, "GatewayMutex" is held elsewhere, or the sim
+  // already runs.
   bool Start(const SimConfig& config);
   // Closes the listener and every connection and joins every thread. Bounded: no
   // wait depends on a client. Safe to call twice; Start may follow.
@@ -91,10 +111,13 @@ class SimulatedSystem {
   std::vector<ReceivedRequest> RequestsWithCode(uint16_t code) const;
   std::vector<ConnectionRecord> Connections() const;
   size_t ConnectionCount() const;
+  std::vector<ReceivedDatagram> Datagrams() const;
 
   // Waits (real time) until the condition holds for the record; false on time-out.
   bool WaitUntil(const std::function<bool(const SimRecord&)>& condition, int timeoutMs) const;
   bool WaitForRequests(size_t count, int timeoutMs) const;
+  // Until `count` replies have gone out on the UDP side.
+  bool WaitForDatagramsSent(size_t count, int timeoutMs) const;
 
  private:
   struct Worker {
@@ -102,6 +125,9 @@ class SimulatedSystem {
     std::atomic<bool> done{false};
   };
 
+  bool StartGatewayAndAdapter();
+  std::vector<UdpService::Bytes> OnDatagram(const platform::SocketAddress& from, bool heardOnSecond,
+                                            const UdpService::Bytes& bytes);
   void AcceptLoop();
   bool Admit(platform::SocketHandle socket, const platform::SocketAddress& peer, size_t* index);
   void ReapFinishedWorkers();
@@ -131,4 +157,9 @@ class SimulatedSystem {
 
   std::mutex observerMutex_;
   std::function<void(const ReceivedRequest&)> observer_;
+  std::function<void(const ReceivedDatagram&)> datagramObserver_;
+
+  platform::NamedMutexHolder gatewayMutex_;
+  std::unique_ptr<AdapterResponder> responder_;
+  UdpService udp_;
 };

@@ -1,0 +1,31 @@
+// The layouts of the launcher's dialogs, in dialog units, and their control ids.
+#pragma once
+
+#include "ui/dialog_template.h"
+
+// Main dialog (template 131).
+constexpr int IDD_MAIN = 131;
+constexpr int IDC_REMEMBER = 1000;
+constexpr int IDC_PICTURE = 1001;
+constexpr int IDC_SYSTEM_NAME = 1002;
+constexpr int IDC_PASSWORD = 1003;
+constexpr int IDC_LOCAL_SYSTEMS = 1010;
+constexpr int IDC_START = 1014;
+constexpr int IDC_CONFIGURE = 1015;
+constexpr int IDC_OPTIONS = 1017;
+constexpr int IDC_CONFIGURE_IP = 1020;
+constexpr int IDC_BOTTOM_LINE = 1022;
+constexpr int IDC_HELP = 1027;
+constexpr int IDC_VERSION = 1034;
+
+// Progress dialog (template 130).
+constexpr int IDD_PROGRESS = 130;
+constexpr int IDC_PROGRESS_CANCEL = 1018;
+constexpr int IDC_PROGRESS_LINES = 1019;
+
+// Help on System Name and Password (template 140).
+constexpr int IDD_NAME_HELP = 140;
+
+const ui::DialogTemplate& MainDialogTemplate();
+const ui::DialogTemplate& ProgressDialogTemplate();
+const ui::DialogTemplate& NameHelpDialogTemplate();
