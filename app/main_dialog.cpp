@@ -14,8 +14,11 @@ int demoMode = 0;
 namespace {
 
 constexpr int kMutexProbeMs = 100;
-// Below the reference control when the window is resized.
-constexpr int kBelowReferencePx = 15;
+// The window ends this far below the reference control. The distance was always
+// measured from the outer frame; our window rectangle is the client area, so the
+// frame's bottom edge (4 px) comes off: collapsed, the window then ends where the
+// "Local Systems" label begins, as it always has.
+constexpr int kBelowReferencePx = 15 - 4;
 constexpr char kViewerMutex[] = "ClearslateMutex";
 // The launcher's own client copies, moved into its version folder at start-up.
 const char* const kOwnClientFiles[] = {"CLEARSLATE.EXE", "POOLSETUP.EXE", "VEDUVUZI.EXE", "ZIP.CSV"};
@@ -177,24 +180,13 @@ void CDiRIRUVDlg::OnSelectLocalSystem() {
   UpdateData(false);
 }
 
-namespace {
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 void CDiRIRUVDlg::OnSystemNameChange() {
   UpdateData(true);
   bool matched = false;
   for (int i = 0; i < ListGetCount(IDC_LOCAL_SYSTEMS); ++i) {
     const LocalSystemEntry* entry = static_cast<LocalSystemEntry*>(ListGetItemData(IDC_LOCAL_SYSTEMS, i));
-    if (entry != nullptr && EqualIgnoringCase(entry->name, systemName)) {
+    if (entry != nullptr && SameNameIgnoringCase(entry->name, systemName)) {
       ListSetCurSel(IDC_LOCAL_SYSTEMS, i);
       matched = true;
       break;

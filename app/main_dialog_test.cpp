@@ -76,7 +76,7 @@ TEST_F(MainDialogTest, OptionsStateComesFromTheRememberedLogin) {
     CDiRIRUVDlg dialog("", "");
     ASSERT_TRUE(dialog.Create());
     EXPECT_EQ(dialog.GetItemText(IDC_OPTIONS), "Options >>");
-    EXPECT_EQ(dialog.GetWindowRect().bottom, dialog.GetItemRect(IDC_OPTIONS).bottom + 15);
+    EXPECT_EQ(dialog.GetWindowRect().bottom, dialog.GetItemRect(IDC_OPTIONS).bottom + 11);
     EXPECT_EQ(dialog.GetItemText(IDC_VERSION), "5.2 Build 738.0 Rel");
     EXPECT_EQ(dialog.GetItemText(IDC_BOTTOM_LINE), "Tidewatcher Connect : 5.2 Build 738.0 Rel");
   }
@@ -89,7 +89,7 @@ TEST_F(MainDialogTest, OptionsStateComesFromTheRememberedLogin) {
   CDiRIRUVDlg dialog("", "");
   ASSERT_TRUE(dialog.Create());
   EXPECT_EQ(dialog.GetItemText(IDC_OPTIONS), "Options <<");
-  EXPECT_EQ(dialog.GetWindowRect().bottom, dialog.GetItemRect(IDC_LOCAL_SYSTEMS).bottom + 15);
+  EXPECT_EQ(dialog.GetWindowRect().bottom, dialog.GetItemRect(IDC_LOCAL_SYSTEMS).bottom + 11);
   EXPECT_EQ(dialog.GetItemText(IDC_SYSTEM_NAME), "Quorvex: 12-34-56");
   EXPECT_EQ(dialog.GetItemText(IDC_PASSWORD), "pw");
   EXPECT_TRUE(dialog.GetCheck(IDC_REMEMBER));

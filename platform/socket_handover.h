@@ -41,6 +41,9 @@ class SocketHandoverEndpoint {
   std::string name_;
 };
 
+// Connects to the endpoint (what a client does first). False when nobody listens.
+bool ConnectToHandoverEndpoint(const std::string& name, int* socket);
+
 // The client's side: connects to the endpoint, receives the record and the socket,
 // and checks the record is meant for this process. False with *error set otherwise.
 bool ReceiveHandedOverSocket(const std::string& name, int* socket, std::string* error);

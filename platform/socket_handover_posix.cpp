@@ -113,17 +113,23 @@ void SocketHandoverEndpoint::Close() {
   listener_ = -1;
 }
 
-bool ReceiveHandedOverSocket(const std::string& name, int* socket, std::string* error) {
+bool ConnectToHandoverEndpoint(const std::string& name, int* socket) {
   const int connection = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (connection < 0) {
-    *error = "no socket for the endpoint";
-    return false;
-  }
+  if (connection < 0) return false;
   sockaddr_un address;
   const socklen_t length = AbstractAddress(name, &address);
   if (connect(connection, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-    *error = "cannot reach the launcher's endpoint " + name;
     ::close(connection);
+    return false;
+  }
+  *socket = connection;
+  return true;
+}
+
+bool ReceiveHandedOverSocket(const std::string& name, int* socket, std::string* error) {
+  int connection = -1;
+  if (!ConnectToHandoverEndpoint(name, &connection)) {
+    *error = "cannot reach the launcher's endpoint " + name;
     return false;
   }
   HandoverRecord record{};
