@@ -359,6 +359,41 @@ TEST_F(LaunchTest, NothingStartsInsideARunningLaunch) {
   fs::remove("quorvex_start_Log.txt");
 }
 
+// Demo mode goes to the gateway program on this computer: 127.0.0.1 port 80.
+TEST_F(LaunchTest, DemoModeLaunchesAgainstThisComputerAndRemembersLoopback) {
+  SimConfig config;
+  config.bindAddress = NetworkOrderAddress(127, 0, 0, 1);
+  config.port = 80;
+  config.systemName = "Quorvex: 12-34-56";
+  ASSERT_TRUE(sim_.Start(config)) << sim_.Error();
+  InstallClient(config.versionText);
+  LoginRecord record;
+  record.systemName = "Quorvex: 12-34-56";
+  record.password = "secret";
+  record.rememberLogin = 1;
+  ASSERT_TRUE(WriteLoginRecord(folder_ + "/LOGIN.DAT", record, false));
+  demoMode = 1;
+  dialog_ = std::make_unique<CDiRIRUVDlg>("", "");
+  ASSERT_TRUE(dialog_->Create());
+  dialog_->UserClick(IDC_START);
+  ASSERT_TRUE(dialog_->childProcess.IsSet());
+  ASSERT_TRUE(ReadLoginRecord(folder_ + "/LOGIN.DAT", &record));
+  EXPECT_EQ(record.lastAddress, 0x0100007Fu);  // 7F 00 00 01 in the file
+  WaitForClientEnd();
+}
+
+TEST_F(LaunchTest, AFailedDemoConnectShowsNoMessageBox) {
+  platform::MovableClock clock;
+  platform::ScopedClockOverride useClock(&clock);
+  demoMode = 1;
+  dialog_ = std::make_unique<CDiRIRUVDlg>("Quorvex: 12-34-56", "");
+  ASSERT_TRUE(dialog_->Create());
+  dialog_->UserClick(IDC_START);
+  EXPECT_FALSE(dialog_->childProcess.IsSet());
+  EXPECT_TRUE(messageBoxes_.empty());
+  EXPECT_TRUE(dialog_->IsItemEnabled(IDC_START));
+}
+
 TEST_F(LaunchTest, AnotherProcessAtTheEndpointIsRefusedAndTheClientStillGetsTheSocket) {
   SimConfig config;
   StartSim(config);
