@@ -45,6 +45,7 @@ bool Dialog::Create() {
 
 int Dialog::DoModal() {
   if (!Create()) return -1;
+  window_->SetModal(true);
   if (!ended_) ShowWindow(true);
   Toolkit& toolkit = CurrentToolkit();
   while (!ended_) {

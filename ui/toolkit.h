@@ -30,6 +30,8 @@ class WindowBackend {
   // Repaint later, or at once (the caller is busy and will not return to the loop).
   virtual void Invalidate() = 0;
   virtual void RedrawNow() = 0;
+  // A modal dialog keeps the user away from its owner until it ends.
+  virtual void SetModal(bool modal) { (void)modal; }
 };
 
 enum class MessageBoxButtons { kOk, kOkCancel, kYesNo };

@@ -31,6 +31,14 @@ void FltkWindow::Show(bool visible) {
   if (FltkToolkit::IsWaitCursorShown()) window_->cursor(FL_CURSOR_WAIT);
 }
 
+void FltkWindow::SetModal(bool modal) {
+  if (modal) {
+    window_->set_modal();
+  } else {
+    window_->set_non_modal();
+  }
+}
+
 // Centred over the owner's window, or on the screen.
 void FltkWindow::Place() {
   placed_ = true;

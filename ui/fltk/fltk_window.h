@@ -26,6 +26,7 @@ class FltkWindow : public WindowBackend {
   void GeometryChanged() override;
   void Invalidate() override;
   void RedrawNow() override;
+  void SetModal(bool modal) override;
 
   // The native window and the widget of control `id` (null when none), for
   // placing other windows and for tests that act as the user.
