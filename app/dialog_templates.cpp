@@ -70,7 +70,8 @@ ui::DialogTemplate MakeNameHelp() {
   };
   const char* passwordLines[] = {
       "You can optionally password protect your system by entering a password in the ",
-      "Tidewatcher configuration utility.  Click on the \x93" "Configure Tidewatcher\x94 button and ",
+      // Octal escapes: a hex escape would swallow the "C" that follows.
+      "Tidewatcher configuration utility.  Click on the \223Configure Tidewatcher\224 button and ",
       "enter a password in the password section of Configuration Page 1.",
   };
   t.controls.push_back(Control(0, ControlKind::kGroupBox, "System Name", 7, 7, 316, 110));
@@ -90,6 +91,31 @@ ui::DialogTemplate MakeNameHelp() {
   return t;
 }
 
+ui::DialogTemplate MakeConfigBrick() {
+  ui::DialogTemplate t;
+  t.id = IDD_CONFIG_BRICK;
+  t.caption = "Configure IP Information";
+  t.width = 186;
+  t.height = 133;
+  t.controls = {
+      Control(0, ControlKind::kLabel, "The system is set to DHCP by default.", 4, 6, 178, 8),
+      Control(IDC_STATIC_IP_HINT, ControlKind::kLabel, "To specify a static IP, set all fields below and click OK.", 4,
+              18, 178, 8),
+      Control(0, ControlKind::kLabel, "IP Address", 4, 35, 36, 8),
+      Control(IDC_IP_ADDRESS, ControlKind::kIpAddress, "", 81, 32, 100, 15),
+      Control(0, ControlKind::kLabel, "Subnet Mask", 4, 55, 42, 8),
+      Control(IDC_SUBNET_MASK, ControlKind::kIpAddress, "", 81, 52, 100, 15),
+      Control(0, ControlKind::kLabel, "Default Gateway", 4, 75, 55, 8),
+      Control(IDC_DEFAULT_GATEWAY, ControlKind::kIpAddress, "", 81, 72, 100, 15),
+      Control(0, ControlKind::kLabel, "DNS Server", 4, 95, 38, 8),
+      Control(IDC_DNS_SERVER, ControlKind::kIpAddress, "", 81, 92, 100, 15),
+      Control(IDC_SET_DHCP, ControlKind::kButton, "Set DHCP", 4, 115, 50, 14),
+      Control(ui::kIdCancel, ControlKind::kButton, "Cancel", 75, 115, 50, 14),
+      Control(ui::kIdOk, ControlKind::kDefaultButton, "OK", 132, 115, 50, 14),
+  };
+  return t;
+}
+
 }  // namespace
 
 const ui::DialogTemplate& MainDialogTemplate() {
@@ -104,5 +130,10 @@ const ui::DialogTemplate& ProgressDialogTemplate() {
 
 const ui::DialogTemplate& NameHelpDialogTemplate() {
   static const ui::DialogTemplate t = MakeNameHelp();
+  return t;
+}
+
+const ui::DialogTemplate& ConfigBrickDialogTemplate() {
+  static const ui::DialogTemplate t = MakeConfigBrick();
   return t;
 }

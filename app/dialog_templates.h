@@ -26,6 +26,16 @@ constexpr int IDC_PROGRESS_LINES = 1019;
 // Help on System Name and Password (template 140).
 constexpr int IDD_NAME_HELP = 140;
 
+// The adapter's IP configuration (template 134).
+constexpr int IDD_CONFIG_BRICK = 134;
+constexpr int IDC_IP_ADDRESS = 1021;
+constexpr int IDC_SUBNET_MASK = 1022;
+constexpr int IDC_DEFAULT_GATEWAY = 1023;
+constexpr int IDC_DNS_SERVER = 1024;
+constexpr int IDC_SET_DHCP = 1026;
+constexpr int IDC_STATIC_IP_HINT = 1035;
+
 const ui::DialogTemplate& MainDialogTemplate();
 const ui::DialogTemplate& ProgressDialogTemplate();
 const ui::DialogTemplate& NameHelpDialogTemplate();
+const ui::DialogTemplate& ConfigBrickDialogTemplate();

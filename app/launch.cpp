@@ -163,7 +163,8 @@ bool CDiRIRUVDlg::Launch(int clientKind) {
     progressDialog->Create();
     progressDialog->ShowWindow(true);
     int32_t versionValue = -1;
-    if (!ConnectRemote(*this, connectionType, &versionText, &versionValue)) {
+    DialogStatusSink status(*this);
+    if (!ConnectRemote(&status, systemName, password, connectionType, &versionText, &versionValue)) {
       EndLaunch(true, true);
       return false;
     }

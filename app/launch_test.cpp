@@ -332,7 +332,9 @@ TEST_F(LaunchTest, LoginFileIsRewrittenBeforeConnectingEvenWhenTheConnectFails) 
 }
 
 TEST_F(LaunchTest, NothingStartsInsideARunningLaunch) {
-  // A remote launch fails here and waits for Cancel, letting events through.
+  // A remote launch fails here and waits for Cancel, letting events through: its
+  // discovery service (port 1 on loopback) refuses the connection.
+  std::ofstream(folder_ + "/Rivavareda.dat") << "127.0.0.1:1";
   CDiRIRUVDlg& dialog = OpenDialog("Quorvex: 12-34-56");
   auto* entry = new LocalSystemEntry;
   entry->name = "Quorvex: 99-99-99";

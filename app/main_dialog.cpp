@@ -1,5 +1,6 @@
 #include "app/main_dialog.h"
 
+#include "app/adapter_ip_config.h"
 #include "app/dialog_templates.h"
 #include "app/login_record.h"
 #include "app/remote_connect.h"
@@ -160,6 +161,7 @@ void CDiRIRUVDlg::OnOptions() {
 
 void CDiRIRUVDlg::OnConfigureIpInfo() {
   if (launchBusy) return;
+  ConfigureAdapterIp(*this);
 }
 
 void CDiRIRUVDlg::OnSystemNameHelp() {

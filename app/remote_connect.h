@@ -1,16 +1,21 @@
-// The remote path of the launch: reaching a system by its name through the
-// discovery service and its gateway, directly or through the relay.
+// The remote path of the launch as the main dialog runs it (remote/remote_connect.h):
+// its status lines go through the dialog's PostStatus, so the progress dialog
+// shows them and the status observer (the headless command prints every line)
+// sees them too.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-class CDiRIRUVDlg;
+#include "app/main_dialog.h"
+#include "app/status_sink.h"
+#include "remote/remote_connect.h"
 
-// Posts its progress lines to the dialog. True when the connection manager's
-// socket engine holds the logged-in connection and *versionText is set.
-bool ConnectRemote(CDiRIRUVDlg& dialog, int32_t connectionType, std::string* versionText, int32_t* versionValue);
+class DialogStatusSink : public CStatusSink {
+ public:
+  explicit DialogStatusSink(CDiRIRUVDlg& dialog) : dialog_(dialog) {}
+  void ShowStatus(std::string text) override { dialog_.PostStatus(text); }
+  bool Poll() override { return dialog_.progressDialog == nullptr || dialog_.progressDialog->Poll(); }
 
-// Deletes whatever remote objects a connect left behind (the gateway manager
-// without closing its socket).
-void DisposeRemoteObjects();
+ private:
+  CDiRIRUVDlg& dialog_;
+};

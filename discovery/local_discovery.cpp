@@ -1,6 +1,7 @@
 #include "discovery/local_discovery.h"
 
 #include <memory>
+#include <vector>
 
 #include "discovery/local_addresses.h"
 #include "platform/clock.h"
@@ -57,9 +58,20 @@ void LocalDiscovery::DiscoveryStep(SystemList& list) {
 }
 
 void LocalDiscovery::ReadAnswers(SystemList& list) {
+  // One look at every socket first: on most ticks few of them (or none) have
+  // anything, and asking each one on its own would cost a call per socket.
+  std::vector<CPingSocket*> sockets;
+  std::vector<platform::SocketHandle> handles;
   for (CZkObList::Position at = discoverySockets_.GetHeadPosition(); at != nullptr;) {
     auto* socket = static_cast<CPingSocket*>(discoverySockets_.GetNext(&at));
-    for (int reads = 0; reads < kMaxReadsPerSocketPerTick && ProcessDiscoveryAnswer(socket, list); ++reads) {
+    sockets.push_back(socket);
+    handles.push_back(socket->GetHandle());
+  }
+  std::vector<bool> waiting;
+  platform::DatagramsWaiting(handles, &waiting);
+  for (size_t i = 0; i < sockets.size(); ++i) {
+    if (!waiting[i]) continue;
+    for (int reads = 0; reads < kMaxReadsPerSocketPerTick && ProcessDiscoveryAnswer(sockets[i], list); ++reads) {
     }
   }
 }

@@ -57,7 +57,7 @@ in_far ip addr add 10.77.0.2/24 brd + dev vb && in_far ip link set vb up && in_f
 
 # The adapter binds 0.0.0.0 to hear the broadcast: it is alone in its namespace.
 name="Quorvex: 77-00-02"
-in_far "$sim" --bind 0.0.0.0 --port 8080 --name "$name" --log >"$work/sim.out" 2>"$work/sim.err" &
+nsenter -t "$far" -n "$sim" --bind 0.0.0.0 --port 8080 --name "$name" --log >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 100); do
   grep -q "discovery answers" "$work/sim.out" 2>/dev/null && break

@@ -45,6 +45,7 @@ class CPingSocket {
 
   bool IsValid() const { return socket_ != platform::kInvalidSocket; }
   uint32_t GetTarget() const { return target_; }
+  platform::SocketHandle GetHandle() const { return socket_; }
 
  private:
   int Receive(uint8_t* buffer, size_t bufferSize, size_t expected, uint8_t* out, platform::SocketAddress* source);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/socket.h"
@@ -52,10 +53,12 @@ struct SocketPair {
 inline std::vector<uint8_t> WireMessage(uint16_t id, uint16_t code, const std::vector<uint8_t>& payload,
                                         int64_t lengthField = -1) {
   const uint32_t length = lengthField < 0 ? static_cast<uint32_t>(payload.size()) : static_cast<uint32_t>(lengthField);
-  std::vector<uint8_t> bytes = {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(code),
-                                static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(length),
-                                static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length >> 16),
-                                static_cast<uint8_t>(length >> 24)};
-  bytes.insert(bytes.end(), payload.begin(), payload.end());
+  const uint8_t header[8] = {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(code),
+                             static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(length),
+                             static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length >> 16),
+                             static_cast<uint8_t>(length >> 24)};
+  std::vector<uint8_t> bytes(sizeof header + payload.size());
+  std::memcpy(bytes.data(), header, sizeof header);
+  if (!payload.empty()) std::memcpy(bytes.data() + sizeof header, payload.data(), payload.size());
   return bytes;
 }

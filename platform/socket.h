@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -41,8 +42,14 @@ bool SetNoDelay(SocketHandle socket, bool on);
 bool SetBroadcast(SocketHandle socket, bool on);
 bool SetReuseAddress(SocketHandle socket, bool on);
 
-// Starts or makes a connect. On a non-blocking socket true also means "in progress".
+// Starts or makes a connect. True also means "in progress": on a non-blocking
+// socket, or when a signal interrupted the wait (wait for writability then).
 bool Connect(SocketHandle socket, const SocketAddress& address);
+// A connect that blocks at most boundMs on the current clock, whatever the socket's
+// mode, which it leaves as it found it. Past the bound the last error is 10060
+// (connection timed out), as a plain blocking connect reports when the system
+// gives up.
+bool ConnectWithin(SocketHandle socket, const SocketAddress& address, int boundMs);
 // The pending error of a connect that has finished (SO_ERROR; reading clears it),
 // as a Windows Sockets code; 0 when it succeeded.
 int PendingConnectError(SocketHandle socket);
@@ -76,9 +83,16 @@ long SendDatagram(SocketHandle socket, const void* bytes, size_t n, const Socket
 long ReceiveDatagram(SocketHandle socket, void* buffer, size_t n, SocketAddress* from);
 // True when a datagram (possibly empty) is waiting; never blocks.
 bool DatagramWaiting(SocketHandle socket);
+// The same for many sockets in one look: waiting[i] tells about sockets[i]
+// (invalid handles never wait). Never blocks.
+void DatagramsWaiting(const std::vector<SocketHandle>& sockets, std::vector<bool>* waiting);
 
 // Two connected local stream sockets (for feeding a reader in tests and harnesses).
 bool CreateStreamPair(SocketHandle* first, SocketHandle* second);
+// Sends bytes on a local stream socket with a descriptor attached. A reader's
+// receive stops after such bytes, so it returns fewer than BytesWaiting announced:
+// how tests make the short read that TCP on this system never shows.
+long SendWithDescriptor(SocketHandle socket, const void* bytes, size_t n, int descriptor);
 
 // Name to IPv4 address; false with the last socket error set (11001 and friends).
 bool ResolveHost(const std::string& name, uint32_t* networkOrderAddress);

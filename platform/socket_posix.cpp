@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/socket_errors.h"
@@ -123,12 +124,41 @@ bool SetReuseAddress(SocketHandle socket, bool on) { return SetIntOption(socket,
 
 bool Connect(SocketHandle socket, const SocketAddress& address) {
   const sockaddr_in target = ToSockaddr(address);
-  int result;
-  do {
-    result = ::connect(socket, reinterpret_cast<const sockaddr*>(&target), sizeof target);
-  } while (result < 0 && errno == EINTR);
-  if (result == 0 || errno == EINPROGRESS) return true;
+  const int result = ::connect(socket, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+  // An interrupted connect goes on in the background, as one in progress does; a
+  // second connect would only report that it is already under way.
+  if (result == 0 || errno == EINPROGRESS || errno == EINTR) return true;
   return Fail();
+}
+
+bool ConnectWithin(SocketHandle socket, const SocketAddress& address, int boundMs) {
+  const int flags = fcntl(socket, F_GETFL);
+  if (flags < 0) return Fail();
+  if ((flags & O_NONBLOCK) == 0 && !SetNonBlocking(socket, true)) return false;
+  bool connected = Connect(socket, address);
+  const uint32_t start = CurrentClock().TickMs();
+  while (connected) {
+    const uint32_t elapsed = ElapsedMs(start);
+    if (elapsed >= static_cast<uint32_t>(boundMs)) {
+      t_lastError = kWsaTimedOut;
+      connected = false;
+      break;
+    }
+    const WaitResult waited = WaitWritable(socket, boundMs - static_cast<int>(elapsed));
+    if (waited == WaitResult::kFailed) {
+      connected = false;
+    } else if (waited == WaitResult::kReady) {
+      const int error = PendingConnectError(socket);
+      if (error != 0) t_lastError = error;
+      connected = error == 0;
+      break;
+    }
+  }
+  // The mode is restored whatever happened; the connect's error stays the last one.
+  const int lastError = t_lastError;
+  if ((flags & O_NONBLOCK) == 0) SetNonBlocking(socket, false);
+  t_lastError = lastError;
+  return connected;
 }
 
 int PendingConnectError(SocketHandle socket) {
@@ -248,6 +278,16 @@ long ReceiveDatagram(SocketHandle socket, void* buffer, size_t n, SocketAddress*
   return static_cast<long>(result);
 }
 
+void DatagramsWaiting(const std::vector<SocketHandle>& sockets, std::vector<bool>* waiting) {
+  std::vector<pollfd> entries;
+  entries.reserve(sockets.size());
+  // poll() skips negative descriptors, so invalid handles simply never wait.
+  for (SocketHandle socket : sockets) entries.push_back(pollfd{socket, POLLIN, 0});
+  waiting->assign(sockets.size(), false);
+  if (entries.empty() || ::poll(entries.data(), entries.size(), 0) <= 0) return;
+  for (size_t i = 0; i < entries.size(); ++i) (*waiting)[i] = (entries[i].revents & POLLIN) != 0;
+}
+
 bool DatagramWaiting(SocketHandle socket) {
   pollfd entry{socket, POLLIN, 0};
   return ::poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN) != 0;
@@ -259,6 +299,27 @@ bool CreateStreamPair(SocketHandle* first, SocketHandle* second) {
   *first = pair[0];
   *second = pair[1];
   return true;
+}
+
+long SendWithDescriptor(SocketHandle socket, const void* bytes, size_t n, int descriptor) {
+  iovec part{const_cast<void*>(bytes), n};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr message{};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  cmsghdr* header = CMSG_FIRSTHDR(&message);
+  header->cmsg_level = SOL_SOCKET;
+  header->cmsg_type = SCM_RIGHTS;
+  header->cmsg_len = CMSG_LEN(sizeof(int));
+  std::memcpy(CMSG_DATA(header), &descriptor, sizeof descriptor);
+  ssize_t sent;
+  do {
+    sent = ::sendmsg(socket, &message, MSG_NOSIGNAL);
+  } while (sent < 0 && errno == EINTR);
+  if (sent < 0) Fail();
+  return static_cast<long>(sent);
 }
 
 bool ResolveHost(const std::string& name, uint32_t* networkOrderAddress) {

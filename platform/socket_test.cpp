@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/clock.h"
 #include "platform/socket_errors.h"
 
@@ -84,6 +87,49 @@ TEST(SocketTest, SendingToAClosedPeerFailsWithoutASignal) {
   EXPECT_EQ(platform::SendSome(a, "x", 1), -1);
   EXPECT_EQ(platform::LastSocketErrorCode(), 10054);
   platform::CloseSocket(a);
+}
+
+TEST(SocketTest, ABoundedConnectReportsARefusal) {
+  const platform::SocketHandle socket = platform::CreateTcpSocket();
+  EXPECT_FALSE(platform::ConnectWithin(socket, ClosedPort(), 21000));
+  EXPECT_EQ(platform::LastSocketErrorCode(), platform::kWsaConnectionRefused);
+  platform::CloseSocket(socket);
+}
+
+TEST(SocketTest, ABoundedConnectLeavesABlockingSocketBlocking) {
+  platform::SocketAddress bound;
+  const platform::SocketHandle listener = platform::ListenTcp(platform::MakeSocketAddress(Loopback(), 0), 1, &bound);
+  const platform::SocketHandle socket = platform::CreateTcpSocket();
+  ASSERT_TRUE(platform::ConnectWithin(socket, bound, 21000));
+  const platform::SocketHandle peer = platform::Accept(listener, nullptr);
+  // A blocking receive waits for the byte the peer sends later; a non-blocking
+  // one would come back at once with "would block".
+  long received = 0;
+  std::thread reader([&] {
+    char byte = 0;
+    received = platform::ReceiveSome(socket, &byte, 1);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(platform::SendSome(peer, "x", 1), 1);
+  reader.join();
+  EXPECT_EQ(received, 1);
+  for (platform::SocketHandle s : {socket, peer, listener}) platform::CloseSocket(s);
+}
+
+TEST(SocketTest, ABoundedConnectNobodyAnswersTimesOutAtTheBoundOfTheClock) {
+  // A listener whose queue is full drops further connects without a word.
+  platform::SocketAddress bound;
+  const platform::SocketHandle listener = platform::ListenTcp(platform::MakeSocketAddress(Loopback(), 0), 0, &bound);
+  const platform::SocketHandle queued = platform::CreateTcpSocket();
+  ASSERT_TRUE(platform::Connect(queued, bound));
+  platform::MovableClock clock;
+  platform::ScopedClockOverride use(&clock);
+  const uint32_t start = clock.TickMs();
+  const platform::SocketHandle socket = platform::CreateTcpSocket();
+  EXPECT_FALSE(platform::ConnectWithin(socket, bound, 21000));
+  EXPECT_EQ(platform::LastSocketErrorCode(), platform::kWsaTimedOut);
+  EXPECT_EQ(ElapsedMs(start), 21000u);
+  for (platform::SocketHandle s : {socket, queued, listener}) platform::CloseSocket(s);
 }
 
 TEST(SocketTest, PortsTravelInNetworkOrder) {

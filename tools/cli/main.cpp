@@ -7,6 +7,7 @@
 #include "platform/descriptor_limit.h"
 #include "platform/process.h"
 #include "tools/cli/discover_command.h"
+#include "tools/cli/ipconfig_command.h"
 #include "tools/cli/launch_command.h"
 #include "tools/cli/status_printer.h"
 #include "versions/version.h"
@@ -27,13 +28,17 @@ constexpr char kUsage[] =
     "      Starts the viewer (the configurator with --configure) for SYSTEM: a system\n"
     "      name, an address, or address:port. --select picks a local system by name\n"
     "      from discovery first. Prints every status line and waits for the client.\n"
+    "  ipconfig (NAME | ADDRESS) [--set IP MASK GATEWAY DNS | --dhcp] [--discover-seconds S]\n"
+    "      Reads the IP configuration of a local system's adapter (found by name or\n"
+    "      address) and prints it; sets it with --set, or to DHCP with --dhcp. Exit 1\n"
+    "      when the adapter does not answer.\n"
     "\n"
     "Options:\n"
     "  --help      this text\n"
     "  --version   the launcher's version\n"
     "\n"
     "Environment: TIDEWATCHER_SUBNETS replaces the local address table for discovery\n"
-    "(comma-separated ADDRESS/PREFIX rows).\n"
+    "and ipconfig (comma-separated ADDRESS/PREFIX rows, each this host's own address).\n"
     "\n"
     "Exit status: 0 done, 1 failed, 2 usage error.\n";
 
@@ -58,6 +63,7 @@ int main(int argc, char** argv) {
   }
   if (command == "discover") return RunDiscoverCommand(rest);
   if (command == "launch") return RunLaunchCommand(rest);
+  if (command == "ipconfig") return RunIpconfigCommand(rest);
   PrintError("unknown command \"" + command + "\"; try tidewatcher --help");
   return 2;
 }

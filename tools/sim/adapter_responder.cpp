@@ -1,12 +1,18 @@
 #include "tools/sim/adapter_responder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 namespace {
 
 constexpr uint32_t kDiscoveryRequestCode = 1;
+constexpr uint32_t kConfigQueryCode = 4;
+constexpr uint32_t kConfigSetCode = 7;
 constexpr size_t kRequestSize = 8;
+constexpr size_t kConfigSetSize = 4 + kAdapterIpRecordBytes;
+// The four addresses lead the record; the adapter's own bytes follow.
+constexpr size_t kRecordAddressesSize = 16;
 constexpr size_t kAnswerSize = 40;
 constexpr size_t kNameOffset = 12;
 constexpr size_t kNameField = 28;
@@ -24,11 +30,59 @@ void PutU32(Datagram& bytes, size_t at, uint32_t value) {
   for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+IpRecordBytes MakeIpRecord(const SimIpConfig& ip) {
+  IpRecordBytes record{};
+  Datagram addresses(kRecordAddressesSize);
+  PutU32(addresses, 0, ip.ipAddress);
+  PutU32(addresses, 4, ip.subnetMask);
+  PutU32(addresses, 8, ip.defaultGateway);
+  PutU32(addresses, 12, ip.dnsServer);
+  std::memcpy(record.data(), addresses.data(), kRecordAddressesSize);
+  std::memcpy(record.data() + kRecordAddressesSize, ip.rest.data(), ip.rest.size());
+  return record;
+}
+
+bool IsRequest(const Datagram& request, uint32_t code) {
+  return request.size() == kRequestSize && U32At(request, 0) == code;
+}
+
 }  // namespace
 
-std::vector<Datagram> AdapterResponder::Reply(const Datagram& request) const {
-  if (request.size() == kRequestSize && U32At(request, 0) == kDiscoveryRequestCode) return DiscoveryReplies();
+AdapterResponder::AdapterResponder(const SimConfig& config, uint16_t tcpPort, uint32_t ownAddress)
+    : config_(config), tcpPort_(tcpPort), ownAddress_(ownAddress), ipRecord_(MakeIpRecord(config.ipConfig)) {}
+
+std::vector<Datagram> AdapterResponder::Reply(const Datagram& request) {
+  if (IsRequest(request, kDiscoveryRequestCode)) return DiscoveryReplies();
+  if (IsRequest(request, kConfigQueryCode)) {
+    if (config_.ipConfig.silent) return {};
+    return {Datagram(ipRecord_.begin(), ipRecord_.end())};
+  }
+  if (request.size() == kConfigSetSize && U32At(request, 0) == kConfigSetCode) ApplyConfigSet(request);
   return {};
+}
+
+// The other adapter's record differs from ours everywhere: its own address, and
+// trailing bytes of its own, so an answer taken from the wrong adapter shows.
+std::vector<Datagram> AdapterResponder::OtherAdapterReplies(const Datagram& request) const {
+  const SimIpConfig& ip = config_.ipConfig;
+  if (ip.otherAdapter == 0 || ip.silent || !IsRequest(request, kConfigQueryCode)) return {};
+  SimIpConfig other = ip;
+  uint8_t dotted[4];
+  std::memcpy(dotted, &ip.otherAdapter, sizeof dotted);  // network order: first number first
+  other.ipAddress = 0;
+  for (uint8_t number : dotted) other.ipAddress = other.ipAddress << 8 | number;
+  other.subnetMask = ~ip.subnetMask;
+  other.defaultGateway = ~ip.defaultGateway;
+  other.dnsServer = ~ip.dnsServer;
+  for (uint8_t& byte : other.rest) byte = static_cast<uint8_t>(~byte);
+  const IpRecordBytes record = MakeIpRecord(other);
+  return {Datagram(record.begin(), record.end())};
+}
+
+void AdapterResponder::ApplyConfigSet(const Datagram& set) {
+  const uint8_t* record = set.data() + 4;
+  if (!std::equal(ipRecord_.begin() + kRecordAddressesSize, ipRecord_.end(), record + kRecordAddressesSize)) return;
+  std::memcpy(ipRecord_.data(), record, kRecordAddressesSize);
 }
 
 std::vector<Datagram> AdapterResponder::DiscoveryReplies() const {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -211,6 +212,72 @@ TEST(SimAdapterTest, AsTheGatewayItHoldsGatewayMutexWhileRunning) {
   EXPECT_EQ(platform::ProbeNamedMutex("GatewayMutex", 0), platform::MutexProbe::kAcquired);
   unsetenv("XDG_RUNTIME_DIR");
   std::filesystem::remove_all(pattern);
+}
+
+Datagram ConfigSet(const std::vector<uint8_t>& record) {
+  Datagram set(4 + record.size(), 0);
+  set[0] = 7;
+  std::copy(record.begin(), record.end(), set.begin() + 4);
+  return set;
+}
+
+TEST(SimAdapterTest, TheIpRecordAnswersAnyoneAndASetWithTheAdaptersOwnBytesChangesIt) {
+  SimOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseSimOptions({"--port=0", "--bind", "127.0.76.2", "--adapter-ip", "192.168.1.10", "--adapter-mask",
+                               "255.255.255.0", "--adapter-gateway", "192.168.1.1", "--adapter-dns", "192.168.1.2"},
+                              &options, &error))
+      << error;
+  SimulatedSystem system;
+  ASSERT_TRUE(system.Start(options.config)) << system.Error();
+  Asker asker;
+  const std::vector<uint8_t> query = {4, 0, 0, 0, 0, 0, 0, 0};
+  asker.Send(query, TestAddress(76, 2));
+  std::vector<std::vector<uint8_t>> replies = asker.Collect(1);
+  ASSERT_EQ(replies.size(), 1u);
+  std::vector<uint8_t> record = replies[0];
+  ASSERT_EQ(record.size(), 100u);
+  EXPECT_EQ(std::vector<uint8_t>(record.begin(), record.begin() + 16),
+            (std::vector<uint8_t>{0x0A, 1, 0xA8, 0xC0, 0, 0xFF, 0xFF, 0xFF, 1, 1, 0xA8, 0xC0, 2, 1, 0xA8, 0xC0}));
+
+  // Another adapter's trailing bytes: not meant for this one.
+  std::vector<uint8_t> foreign = record;
+  foreign[0] = 0x99;
+  foreign[50] ^= 0xFF;
+  asker.Send(ConfigSet(foreign), TestAddress(76, 2));
+  std::vector<uint8_t> changed = record;
+  std::fill(changed.begin(), changed.begin() + 16, 0);
+  changed[0] = 0x14;
+  asker.Send(ConfigSet(changed), TestAddress(76, 2));
+  EXPECT_TRUE(system.WaitUntil([](const SimRecord& r) { return r.datagrams.size() == 3; }, kWaitMs));
+  asker.Send(query, TestAddress(76, 2));
+  replies = asker.Collect(1);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0], changed);
+  const IpRecordBytes now = system.Record().adapterIpRecord;
+  EXPECT_EQ(std::vector<uint8_t>(now.begin(), now.end()), changed);
+}
+
+TEST(SimAdapterTest, SilentOrWithAnotherAdapterAnsweringFirst) {
+  SimConfig config = AdapterConfig(TestAddress(77, 2));
+  config.ipConfig.otherAdapter = TestAddress(77, 3);
+  SimulatedSystem system;
+  ASSERT_TRUE(system.Start(config)) << system.Error();
+  Asker asker;
+  asker.Send({4, 0, 0, 0, 0, 0, 0, 0}, TestAddress(77, 2));
+  std::vector<platform::SocketAddress> senders;
+  const std::vector<std::vector<uint8_t>> replies = asker.Collect(2, &senders);
+  ASSERT_EQ(replies.size(), 2u);
+  EXPECT_EQ(senders[0].address, TestAddress(77, 3));
+  EXPECT_EQ(senders[1].address, TestAddress(77, 2));
+  EXPECT_EQ(replies[0].size(), 100u);
+  EXPECT_NE(replies[0], replies[1]);
+  system.Stop();
+
+  config.ipConfig.silent = true;
+  ASSERT_TRUE(system.Start(config)) << system.Error();
+  asker.Send({4, 0, 0, 0, 0, 0, 0, 0}, TestAddress(77, 2));
+  EXPECT_TRUE(asker.Collect(1, nullptr, kSilenceMs).empty());
 }
 
 TEST(SimOptionsTest, DiscoveryOptionsBecomeTheConfig) {

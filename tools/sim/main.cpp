@@ -63,7 +63,24 @@ int main(int argc, char** argv) {
               << kAdapterUdpPort << std::endl;
   }
   if (options.config.holdGatewayMutex) std::cout << "tidewatcher-sim: holding GatewayMutex" << std::endl;
+  SimDiscoveryService discoveryService;
+  SimRelayServer relayServer;
+  if (!StartRemoteServices(options.remote, system, &discoveryService, &relayServer, &error)) {
+    std::cerr << "tidewatcher-sim: " << error << std::endl;
+    system.Stop();
+    return 1;
+  }
+  if (options.remote.discoveryService) {
+    std::cout << "tidewatcher-sim: discovery service on " << FormatIPv4(options.remote.discovery.bindAddress) << ":"
+              << discoveryService.Port() << std::endl;
+  }
+  if (options.remote.relay) {
+    std::cout << "tidewatcher-sim: relay server on " << FormatIPv4(options.remote.relayServer.bindAddress) << ":"
+              << relayServer.Port() << std::endl;
+  }
   platform::WaitForTerminationSignal();
+  relayServer.Stop();
+  discoveryService.Stop();
   system.Stop();
   return 0;
 }

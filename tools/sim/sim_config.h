@@ -110,6 +110,33 @@ struct SimDiscovery {
   bool answerAfterFault = false;
 };
 
+// The adapter's IP configuration on the same UDP side: a ConfigQuery (code 4) from
+// anyone is answered with the 100-byte record, a ConfigSet (code 7) meant for this
+// adapter changes the four addresses. A set is meant for this adapter when it
+// carries the adapter's own 84 trailing bytes, wherever it was sent (the launcher
+// sends two of the four copies to 255.255.255.255); those bytes never change.
+struct SimIpConfig {
+  static constexpr size_t kRestSize = 84;
+  // First number of the dotted form in the top byte, as the record carries them;
+  // all zero (DHCP) unless told otherwise.
+  uint32_t ipAddress = 0;
+  uint32_t subnetMask = 0;
+  uint32_t defaultGateway = 0;
+  uint32_t dnsServer = 0;
+  std::array<uint8_t, kRestSize> rest = DefaultRest();
+  // Never answer a ConfigQuery (sets still apply).
+  bool silent = false;
+  // Before each answer of its own, another adapter at this address (network order;
+  // 0 = none) answers with a record of its own, from a port of its own.
+  uint32_t otherAdapter = 0;
+
+  static std::array<uint8_t, kRestSize> DefaultRest() {
+    std::array<uint8_t, kRestSize> rest;
+    for (size_t i = 0; i < rest.size(); ++i) rest[i] = static_cast<uint8_t>(0x40 + i);
+    return rest;
+  }
+};
+
 struct SimConfig {
   // Where the protocol service listens, and only there: address in network byte
   // order, port in host order, 0 = any free port (SimulatedSystem::Port reports it).
@@ -158,6 +185,8 @@ struct SimConfig {
   SimFaults faults;
 
   SimDiscovery discovery;
+  // Only served while the discovery side runs.
+  SimIpConfig ipConfig;
   // Play the gateway program on this computer: hold "GatewayMutex" while running.
   // Such a gateway serves at 127.0.0.1 port 80 (bindAddress and port).
   bool holdGatewayMutex = false;

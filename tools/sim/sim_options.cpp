@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "platform/socket.h"
@@ -88,10 +89,24 @@ bool ParseNamedValue(const std::string& text, SimNamedValue* named) {
   return ParseNumber(text.substr(0, equals), 0, std::numeric_limits<uint32_t>::max(), &named->value);
 }
 
+// An address as the IP record carries it: the first number of the dotted form in
+// the top byte.
+bool ParseRecordAddress(const std::string& text, uint32_t* value) {
+  uint32_t networkOrder = 0;
+  if (!platform::ParseDottedQuad(text, &networkOrder)) return false;
+  uint8_t dotted[4];
+  std::memcpy(dotted, &networkOrder, sizeof dotted);
+  *value = 0;
+  for (uint8_t number : dotted) *value = *value << 8 | number;
+  return true;
+}
+
 SimConfig& Config(ParseState& state) { return state.options.config; }
 SimFaults& Faults(ParseState& state) { return state.options.config.faults; }
 SimDiscovery& Discovery(ParseState& state) { return state.options.config.discovery; }
+SimIpConfig& IpConfig(ParseState& state) { return state.options.config.ipConfig; }
 std::string Text(const std::string& value) { return platform::Utf8ToLatin1(value); }
+SimRemoteOptions& Remote(ParseState& state) { return state.options.remote; }
 
 const OptionDef kOptions[] = {
     {"--bind", "ADDRESS", "listen on this IPv4 address (default 127.0.0.1)",
@@ -201,9 +216,62 @@ const OptionDef kOptions[] = {
      [](ParseState& s, const std::string& v) { return ParseDiscoveryFault(v, &Discovery(s).fault); }},
     {"--discovery-fault-then-answer", nullptr, "after the faulty datagram, send the proper answer too",
      [](ParseState& s, const std::string&) { return Discovery(s).answerAfterFault = true, true; }},
+    {"--adapter-ip", "ADDRESS", "IP address in the adapter's IP configuration (default 0.0.0.0: DHCP)",
+     [](ParseState& s, const std::string& v) { return ParseRecordAddress(v, &IpConfig(s).ipAddress); }},
+    {"--adapter-mask", "ADDRESS", "subnet mask in the adapter's IP configuration (default 0.0.0.0)",
+     [](ParseState& s, const std::string& v) { return ParseRecordAddress(v, &IpConfig(s).subnetMask); }},
+    {"--adapter-gateway", "ADDRESS", "default gateway in the adapter's IP configuration (default 0.0.0.0)",
+     [](ParseState& s, const std::string& v) { return ParseRecordAddress(v, &IpConfig(s).defaultGateway); }},
+    {"--adapter-dns", "ADDRESS", "DNS server in the adapter's IP configuration (default 0.0.0.0)",
+     [](ParseState& s, const std::string& v) { return ParseRecordAddress(v, &IpConfig(s).dnsServer); }},
+    {"--ipconfig-silent", nullptr, "fault: never answer an IP configuration query (sets still apply)",
+     [](ParseState& s, const std::string&) { return IpConfig(s).silent = true, true; }},
+    {"--ipconfig-other-adapter", "ADDRESS", "before each IP configuration answer, another adapter answers\n"
+     "from this address of this host with a record of its own",
+     [](ParseState& s, const std::string& v) { return platform::ParseDottedQuad(v, &IpConfig(s).otherAdapter); }},
     {"--gateway-mutex", nullptr, "hold \"GatewayMutex\" while running, as the gateway program on this computer\n"
      "(which serves at 127.0.0.1 port 80, the defaults of --bind and --port)",
      [](ParseState& s, const std::string&) { return Config(s).holdGatewayMutex = true, true; }},
+    {"--discovery-service", "ADDRESS", "run the internet discovery service on this address (TCP port 500);\n"
+     "it knows this system, under --name, at its protocol service",
+     [](ParseState& s, const std::string& v) {
+       Remote(s).discoveryService = true;
+       return platform::ParseDottedQuad(v, &Remote(s).discovery.bindAddress);
+     }},
+    {"--discovery-service-port", "N", "the discovery service's TCP port (default 500)",
+     [](ParseState& s, const std::string& v) { return ParseNumber(v, 0, 65535, &Remote(s).discovery.port); }},
+    {"--lookup-address", "TEXT", "address the discovery service gives for this system (default: --bind)",
+     [](ParseState& s, const std::string& v) { return Remote(s).lookupAddress = Text(v), true; }},
+    {"--lookup-port", "N", "port it gives (default: the port the protocol service listens on)",
+     [](ParseState& s, const std::string& v) { return ParseNumber(v, 0, 65535, &Remote(s).lookupPort); }},
+    {"--lookup-public-port-closed", nullptr, "it says the system's public port is closed",
+     [](ParseState& s, const std::string&) { return Remote(s).publicPortOpen = 0, true; }},
+    {"--lookup-relay", nullptr, "it says the system must be reached through the relay server",
+     [](ParseState& s, const std::string&) { return Remote(s).relayMode = 1, true; }},
+    {"--lookup-error", "TEXT", "fault: it refuses every lookup with this reason (message 18000)",
+     [](ParseState& s, const std::string& v) {
+       Remote(s).discovery.reply = LookupReply::kError;
+       return Remote(s).discovery.errorText = Text(v), true;
+     }},
+    {"--lookup-code", "CODE", "fault: it answers every lookup with an empty message of this code",
+     [](ParseState& s, const std::string& v) {
+       Remote(s).discovery.reply = LookupReply::kCode;
+       return ParseNumber(v, 0, 0xFFFF, &Remote(s).discovery.replyCode);
+     }},
+    {"--lookup-silent", nullptr, "fault: it never answers a lookup",
+     [](ParseState& s, const std::string&) { return Remote(s).discovery.reply = LookupReply::kSilent, true; }},
+    {"--relay", "ADDRESS", "run the relay server on this address (TCP port 7576); it passes\n"
+     "connections for this system through to its protocol service",
+     [](ParseState& s, const std::string& v) {
+       Remote(s).relay = true;
+       return platform::ParseDottedQuad(v, &Remote(s).relayServer.bindAddress);
+     }},
+    {"--relay-port", "N", "the relay server's TCP port (default 7576)",
+     [](ParseState& s, const std::string& v) { return ParseNumber(v, 0, 65535, &Remote(s).relayServer.port); }},
+    {"--relay-silent", nullptr, "fault: the relay reads the request and never answers",
+     [](ParseState& s, const std::string&) { return Remote(s).relayServer.fault = RelayFault::kSilent, true; }},
+    {"--relay-close", nullptr, "fault: the relay closes the connection after the request",
+     [](ParseState& s, const std::string&) { return Remote(s).relayServer.fault = RelayFault::kClose, true; }},
     {"--log", nullptr, "print every request and datagram received to standard error",
      [](ParseState& s, const std::string&) { return s.options.log = true, true; }},
     {"--help", nullptr, "show this help and exit",
@@ -256,8 +324,8 @@ std::string SimUsage() {
       "usage: tidewatcher-sim [OPTION]...\n"
       "A simulated pool system: the protocol service (challenge, login, version, system name,\n"
       "controller configuration) on one TCP address, and the protocol adapter's discovery\n"
-      "answers on UDP port 1444 of the same address, with fault injection. Runs until\n"
-      "SIGINT or SIGTERM. CODE is a request code, e.g. 14 ChallengeQuery, 27 LoginQuery,\n"
+      "answers and IP configuration on UDP port 1444 of the same address, with fault injection.\n"
+      "Runs until SIGINT or SIGTERM. CODE is a request code, e.g. 14 ChallengeQuery, 27 LoginQuery,\n"
       "8058 SystemNameQuery, 8120 VersionQuery, 12510, 12532, 12558, 12561, 12562, 12566.\n"
       "Bind 0.0.0.0 only inside a network namespace of its own: the sim then hears broadcasts.\n\n";
   for (const OptionDef& option : kOptions) {

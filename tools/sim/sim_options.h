@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/sim/remote_services.h"
 #include "tools/sim/sim_config.h"
 
 // The port the process listens on unless told otherwise: the one the launcher uses
@@ -15,6 +16,7 @@ constexpr uint16_t kDefaultSimPort = 80;
 
 struct SimOptions {
   SimConfig config;
+  SimRemoteOptions remote;
   bool log = false;
   bool help = false;
   bool version = false;

@@ -77,14 +77,47 @@ bool SimulatedSystem::StartGatewayAndAdapter() {
   }
   if (!config_.discovery.enabled) return true;
   responder_ = std::make_unique<AdapterResponder>(config_, port_, config_.bindAddress);
+  Update([&](SimRecord& record) { record.adapterIpRecord = responder_->IpRecord(); });
+  if (!StartOtherAdapter()) {
+    gatewayMutex_.Release();
+    return false;
+  }
   const bool started = udp_.Start(
       config_.bindAddress, kAdapterUdpPort, config_.discovery.alsoHearOn,
       [this](const platform::SocketAddress& from, bool second, const UdpService::Bytes& bytes) {
         return OnDatagram(from, second, bytes);
       },
       [this](size_t sent) { Update([&](SimRecord& record) { record.datagramsSent += sent; }); }, &error_);
-  if (!started) gatewayMutex_.Release();
+  if (!started) {
+    platform::CloseSocket(otherAdapter_);
+    otherAdapter_ = platform::kInvalidSocket;
+    gatewayMutex_.Release();
+  }
   return started;
+}
+
+// The other adapter only sends, from an ephemeral port of its own address.
+bool SimulatedSystem::StartOtherAdapter() {
+  const uint32_t address = config_.ipConfig.otherAdapter;
+  if (address == 0) return true;
+  otherAdapter_ = platform::CreateUdpSocket();
+  if (otherAdapter_ != platform::kInvalidSocket && platform::BindUdp(otherAdapter_, platform::MakeSocketAddress(address, 0))) {
+    return true;
+  }
+  const int code = platform::LastSocketErrorCode();
+  error_ = "cannot bind UDP " + FormatIPv4(address) + " for the other adapter: Error #" + std::to_string(code) + " " +
+           SocketErrorText(code);
+  platform::CloseSocket(otherAdapter_);
+  otherAdapter_ = platform::kInvalidSocket;
+  return false;
+}
+
+void SimulatedSystem::SendAsOtherAdapter(const platform::SocketAddress& to, const UdpService::Bytes& request) {
+  size_t sent = 0;
+  for (const Datagram& reply : responder_->OtherAdapterReplies(request)) {
+    if (platform::SendDatagram(otherAdapter_, reply.data(), reply.size(), to) == static_cast<long>(reply.size())) ++sent;
+  }
+  if (sent > 0) Update([&](SimRecord& record) { record.datagramsSent += sent; });
 }
 
 // Records the datagram before answering it, like the requests of the TCP side.
@@ -99,12 +132,17 @@ std::vector<UdpService::Bytes> SimulatedSystem::OnDatagram(const platform::Socke
     if (datagramObserver_) datagramObserver_(received);
   }
   Update([&](SimRecord& record) { record.datagrams.push_back(std::move(received)); });
-  return responder_->Reply(bytes);
+  SendAsOtherAdapter(from, bytes);
+  std::vector<UdpService::Bytes> replies = responder_->Reply(bytes);
+  Update([&](SimRecord& record) { record.adapterIpRecord = responder_->IpRecord(); });
+  return replies;
 }
 
 void SimulatedSystem::Stop() {
   if (!running_) return;
   udp_.Stop();
+  platform::CloseSocket(otherAdapter_);
+  otherAdapter_ = platform::kInvalidSocket;
   gatewayMutex_.Release();
   {
     std::lock_guard<std::mutex> lock(mutex_);

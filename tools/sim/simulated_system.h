@@ -75,6 +75,7 @@ struct SimRecord {
   std::vector<ReceivedRequest> requests;      // in arrival order, all connections
   std::vector<ReceivedDatagram> datagrams;    // in arrival order
   size_t datagramsSent = 0;                   // replies that have gone out
+  IpRecordBytes adapterIpRecord{};            // the adapter's IP record as it stands
 };
 
 class SimulatedSystem {
@@ -126,6 +127,8 @@ class SimulatedSystem {
   };
 
   bool StartGatewayAndAdapter();
+  bool StartOtherAdapter();
+  void SendAsOtherAdapter(const platform::SocketAddress& to, const UdpService::Bytes& request);
   std::vector<UdpService::Bytes> OnDatagram(const platform::SocketAddress& from, bool heardOnSecond,
                                             const UdpService::Bytes& bytes);
   void AcceptLoop();
@@ -162,4 +165,6 @@ class SimulatedSystem {
   platform::NamedMutexHolder gatewayMutex_;
   std::unique_ptr<AdapterResponder> responder_;
   UdpService udp_;
+  // Sends the other adapter's answers (SimIpConfig::otherAdapter); never read.
+  platform::SocketHandle otherAdapter_ = platform::kInvalidSocket;
 };
