@@ -29,7 +29,9 @@ void Poll(CSocketZk& socket, bool raw) {
     if (raw) {
       if (!socket.ReceiveRaw(0)) return;
       Check(!socket.messageBuffer.empty());
-    } else if (socket.ReceiveMessage()) {
+    } else {
+      // The first call reads what waits; the next ones hand out what it completed.
+      if (!socket.ReceiveMessage()) return;
       Check(socket.messageBuffer.size() >= 8);
       Check(LengthField(socket.messageBuffer) <= CSocketZk::kMaxPayload);
       Check(socket.messageBuffer.size() == LengthField(socket.messageBuffer) + 8u);

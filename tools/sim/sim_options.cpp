@@ -327,6 +327,8 @@ std::string SimUsage() {
       "answers and IP configuration on UDP port 1444 of the same address, with fault injection.\n"
       "Runs until SIGINT or SIGTERM. CODE is a request code, e.g. 14 ChallengeQuery, 27 LoginQuery,\n"
       "8058 SystemNameQuery, 8120 VersionQuery, 12510, 12532, 12558, 12561, 12562, 12566.\n"
+      "With --discovery-service and --relay it also plays the internet's discovery service and\n"
+      "relay server for this system, whose protocol service then stands for its gateway.\n"
       "Bind 0.0.0.0 only inside a network namespace of its own: the sim then hears broadcasts.\n\n";
   for (const OptionDef& option : kOptions) {
     std::string left = std::string("  ") + option.name + (option.valueName ? std::string(" ") + option.valueName : "");
