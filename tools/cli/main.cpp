@@ -37,8 +37,12 @@ constexpr char kUsage[] =
     "  --help      this text\n"
     "  --version   the launcher's version\n"
     "\n"
-    "Environment: TIDEWATCHER_SUBNETS replaces the local address table for discovery\n"
-    "and ipconfig (comma-separated ADDRESS/PREFIX rows, each this host's own address).\n"
+    "Environment:\n"
+    "  TIDEWATCHER_SUBNETS         replaces the local address table for discovery and\n"
+    "                              ipconfig (comma-separated ADDRESS/PREFIX rows, each\n"
+    "                              this host's own address)\n"
+    "  TIDEWATCHER_DISCOVERY_HOST  the discovery service's host instead of the built-in one\n"
+    "  TIDEWATCHER_RELAY_HOST      the relay server's host instead of the built-in one\n"
     "\n"
     "Exit status: 0 done, 1 failed, 2 usage error.\n";
 
