@@ -136,9 +136,12 @@ bool CDiRIRUVDlg::Launch(int clientKind) {
   record.rememberLogin = rememberLogin;
   record.osdMode = osdMode;
   record.smallScreen = smallScreen;
-  rememberedName = rememberLogin ? systemName : std::string();
-  rememberedPassword = rememberLogin ? password : std::string();
-  WriteLoginRecord(LoginFilePath(), record, isLocal);
+  // A file that cannot be written changes nothing: the name and password that
+  // bring each other back stay those of the last login actually remembered.
+  if (WriteLoginRecord(LoginFilePath(), record, isLocal)) {
+    rememberedName = rememberLogin ? systemName : std::string();
+    rememberedPassword = rememberLogin ? password : std::string();
+  }
 
   const int32_t connectionType = clientKind == 0 ? 0 : 3;
   std::string versionText;
@@ -228,7 +231,10 @@ bool CDiRIRUVDlg::Launch(int clientKind) {
                                         "/PASS:" + platform::Latin1ToUtf8(password)};
   if (socketFile) {
     // Named after this dialog's address, as the clients have always been told.
-    endpoint.Listen(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this)));
+    // Without an endpoint the client could never take the socket: no point starting it.
+    if (!endpoint.Listen(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this)))) {
+      return fail("ERROR: Can't Start Executable");
+    }
     arguments.push_back("/SOCKFILE:" + endpoint.Name());
   } else {
     arguments.push_back("/SOCKET:3");

@@ -331,6 +331,27 @@ TEST_F(LaunchTest, LoginFileIsRewrittenBeforeConnectingEvenWhenTheConnectFails) 
   EXPECT_EQ(messageBoxes_, (std::vector<std::string>{"Connection Failed"}));
 }
 
+// Not remembering forgets the remembered login, but only once the file says so:
+// while LOGIN.DAT cannot be written, the remembered name still brings back its
+// password.
+TEST_F(LaunchTest, ALoginFileThatCannotBeWrittenKeepsTheRememberedLogin) {
+  platform::MovableClock clock;
+  platform::ScopedClockOverride useClock(&clock);
+  CDiRIRUVDlg& dialog = OpenDialog("10.255.255.2:4000");
+  dialog.rememberedName = "Quorvex: 12-34-56";
+  dialog.rememberedPassword = "pw";
+  fs::create_directory(folder_ + "/LOGIN.DAT");  // no file can be created there
+  dialog.UserClick(IDC_START);
+  EXPECT_EQ(dialog.rememberedName, "Quorvex: 12-34-56");
+  EXPECT_EQ(dialog.rememberedPassword, "pw");
+
+  fs::remove(folder_ + "/LOGIN.DAT");
+  dialog.UserClick(IDC_START);
+  EXPECT_TRUE(fs::is_regular_file(folder_ + "/LOGIN.DAT"));
+  EXPECT_EQ(dialog.rememberedName, "");
+  EXPECT_EQ(dialog.rememberedPassword, "");
+}
+
 TEST_F(LaunchTest, NothingStartsInsideARunningLaunch) {
   // A remote launch fails here and waits for Cancel, letting events through: its
   // discovery service (port 1 on loopback) refuses the connection.

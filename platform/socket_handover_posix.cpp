@@ -100,7 +100,11 @@ bool SocketHandoverEndpoint::Deliver(const ChildProcess& client, int socket, int
       continue;
     }
     const int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
+    if (connection < 0) {
+      // Out of descriptors, say: pause instead of spinning until the bound.
+      CurrentClock().Sleep(kAcceptSliceMs);
+      continue;
+    }
     if (IsTheClient(connection, client)) delivered = SendRecord(connection, client, socket);
     ::close(connection);
   }
