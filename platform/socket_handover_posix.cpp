@@ -13,6 +13,7 @@
 
 #include "platform/clock.h"
 #include "platform/handover_record.h"
+#include "platform/socket.h"
 
 namespace platform {
 namespace {
@@ -43,24 +44,9 @@ bool IsTheClient(int connection, const ChildProcess& client) {
 }
 
 bool SendRecord(int connection, const ChildProcess& client, int socket) {
-  HandoverRecord record = MakeHandoverRecord(static_cast<uint32_t>(client.pid), static_cast<uint32_t>(getpid()));
-  iovec part{record.data(), record.size()};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr message{};
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  cmsghdr* header = CMSG_FIRSTHDR(&message);
-  header->cmsg_level = SOL_SOCKET;
-  header->cmsg_type = SCM_RIGHTS;
-  header->cmsg_len = CMSG_LEN(sizeof(int));
-  std::memcpy(CMSG_DATA(header), &socket, sizeof socket);
-  ssize_t sent;
-  do {
-    sent = sendmsg(connection, &message, MSG_NOSIGNAL);
-  } while (sent < 0 && errno == EINTR);
-  return sent == static_cast<ssize_t>(record.size());
+  const HandoverRecord record =
+      MakeHandoverRecord(static_cast<uint32_t>(client.pid), static_cast<uint32_t>(getpid()));
+  return SendWithDescriptor(connection, record.data(), record.size(), socket) == static_cast<long>(record.size());
 }
 
 }  // namespace
