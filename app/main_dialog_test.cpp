@@ -46,7 +46,15 @@ class MainDialogTest : public ::testing::Test {
     folderOverride_.reset();
     fs::remove_all(folder_);
   }
-  void WriteLogin(const LoginRecord& record) { ASSERT_TRUE(WriteLoginRecord(folder_ + "/LOGIN.DAT", record, true)); }
+  // LOGIN.DAT remembering "Quorvex: 12-34-56" with the password "pw".
+  void RememberLogin(int optionsExpanded = 0) {
+    LoginRecord record;
+    record.systemName = "Quorvex: 12-34-56";
+    record.password = "pw";
+    record.optionsExpanded = optionsExpanded;
+    record.rememberLogin = 1;
+    ASSERT_TRUE(WriteLoginRecord(folder_ + "/LOGIN.DAT", record, true));
+  }
   // A line as discovery adds it.
   static void AddSystem(CDiRIRUVDlg& dialog, const std::string& name, uint8_t type = 2) {
     auto* entry = new LocalSystemEntry;
@@ -80,12 +88,7 @@ TEST_F(MainDialogTest, OptionsStateComesFromTheRememberedLogin) {
     EXPECT_EQ(dialog.GetItemText(IDC_VERSION), "5.2 Build 738.0 Rel");
     EXPECT_EQ(dialog.GetItemText(IDC_BOTTOM_LINE), "Tidewatcher Connect : 5.2 Build 738.0 Rel");
   }
-  LoginRecord record;
-  record.systemName = "Quorvex: 12-34-56";
-  record.password = "pw";
-  record.optionsExpanded = 1;
-  record.rememberLogin = 1;
-  WriteLogin(record);
+  RememberLogin(1);
   CDiRIRUVDlg dialog("", "");
   ASSERT_TRUE(dialog.Create());
   EXPECT_EQ(dialog.GetItemText(IDC_OPTIONS), "Options <<");
@@ -98,11 +101,7 @@ TEST_F(MainDialogTest, OptionsStateComesFromTheRememberedLogin) {
 }
 
 TEST_F(MainDialogTest, ASystemNameOnTheCommandLineSkipsTheRememberedLogin) {
-  LoginRecord record;
-  record.systemName = "Quorvex: 12-34-56";
-  record.password = "pw";
-  record.rememberLogin = 1;
-  WriteLogin(record);
+  RememberLogin();
   CDiRIRUVDlg dialog("Quorvex: 65-43-21", "other");
   ASSERT_TRUE(dialog.Create());
   EXPECT_EQ(dialog.GetItemText(IDC_SYSTEM_NAME), "Quorvex: 65-43-21");
@@ -111,11 +110,7 @@ TEST_F(MainDialogTest, ASystemNameOnTheCommandLineSkipsTheRememberedLogin) {
 }
 
 TEST_F(MainDialogTest, SelectingALineBringsBackOnlyTheRememberedPassword) {
-  LoginRecord record;
-  record.systemName = "Quorvex: 12-34-56";
-  record.password = "pw";
-  record.rememberLogin = 1;
-  WriteLogin(record);
+  RememberLogin();
   CDiRIRUVDlg dialog("", "");
   ASSERT_TRUE(dialog.Create());
   AddSystem(dialog, "Quorvex: 12-34-56");
@@ -131,11 +126,7 @@ TEST_F(MainDialogTest, SelectingALineBringsBackOnlyTheRememberedPassword) {
 }
 
 TEST_F(MainDialogTest, TypingFollowsTheListAndThePasswordRules) {
-  LoginRecord record;
-  record.systemName = "Quorvex: 12-34-56";
-  record.password = "pw";
-  record.rememberLogin = 1;
-  WriteLogin(record);
+  RememberLogin();
   CDiRIRUVDlg dialog("", "");
   ASSERT_TRUE(dialog.Create());
   AddSystem(dialog, "Quorvex: 12-34-56");
