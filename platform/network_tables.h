@@ -46,6 +46,12 @@ class ScopedNetworkTablesOverride {
   NetworkTables* previous_;
 };
 
+// True when every network link of this process's namespace is loopback: then
+// nothing sent, broadcasts to 255.255.255.255 included, can leave the machine.
+// Reads the system itself, never an override: it is the guard of tests that send
+// broadcasts. False when the links cannot be read.
+bool OnlyLoopbackLinks();
+
 // Parses the TIDEWATCHER_SUBNETS text: comma-separated "ADDRESS/PREFIX" rows, each
 // the host's own address on that subnet. False (and no rows) when the text is empty
 // or any row is malformed.

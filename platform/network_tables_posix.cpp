@@ -115,6 +115,18 @@ bool ParseRow(const std::string& item, AddressRow* row) {
 
 }  // namespace
 
+bool OnlyLoopbackLinks() {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return false;
+  bool onlyLoopback = true;
+  // Every link shows here, with or without an address of any family.
+  for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    if ((entry->ifa_flags & IFF_LOOPBACK) == 0) onlyLoopback = false;
+  }
+  freeifaddrs(list);
+  return onlyLoopback;
+}
+
 bool ParseSubnetRows(const std::string& text, std::vector<AddressRow>* rows) {
   rows->clear();
   size_t start = 0;

@@ -70,6 +70,15 @@ TEST(AdaptersTest, LoopbackIsNeverAnAdapter) {
   EXPECT_LE(adapters.size(), platform::kMaxAdapters);
 }
 
+TEST(OnlyLoopbackLinksTest, AgreesWithTheAdapterTable) {
+  // Any adapter with a hardware address is a link other than loopback.
+  std::vector<platform::HardwareAddress> adapters;
+  ASSERT_TRUE(platform::CurrentNetworkTables().Adapters(&adapters));
+  if (!adapters.empty()) {
+    EXPECT_FALSE(platform::OnlyLoopbackLinks());
+  }
+}
+
 TEST(FormatIPv4Test, FirstByteInMemoryIsTheFirstNumber) {
   EXPECT_EQ(FormatIPv4(Dotted("192.168.1.10")), "192.168.1.10");
   EXPECT_EQ(FormatIPv4(Dotted("255.255.255.255")), "255.255.255.255");
